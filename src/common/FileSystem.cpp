@@ -1,0 +1,219 @@
+#include "common/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <random>
+
+#include "common/Error.h"
+
+namespace tidemill {
+
+namespace {
+
+class PosixInputFile : public InputFile {
+ public:
+  PosixInputFile(int fd, std::string path, uint64_t size) : fd_(fd), path_(std::move(path)), size_(size) {}
+  ~PosixInputFile() override { ::close(fd_); }
+
+  std::size_t Read(void* data, std::size_t size) override {
+    std::size_t done = 0;
+    auto* p = static_cast<char*>(data);
+    while (done < size) {
+      const ssize_t n = ::read(fd_, p + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(errno, path_);
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+  uint64_t Size() override { return size_; }
+
+ private:
+  int fd_;
+  std::string path_;
+  uint64_t size_;
+};
+
+class PosixOutputFile : public OutputFile {
+ public:
+  PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixOutputFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  void Write(const void* data, std::size_t size) override {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+      const ssize_t n = ::write(fd_, p, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(errno, path_);
+      }
+      p += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+
+  void Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+      const int e = errno;
+      ::close(fd);
+      throw FileError(e, path_);
+    }
+    if (::close(fd) != 0 && errno != EINTR) throw FileError(errno, path_);
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw FileError(errno, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      const int e = errno;
+      ::close(fd);
+      throw FileError(e, path);
+    }
+    if (S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      throw Error(kErrPathFileAccess, std::string(StandardDescription(kErrPathFileAccess)) + ": " + path +
+                                          " (a directory, not a file)");
+    }
+    return std::make_unique<PosixInputFile>(fd, path, static_cast<uint64_t>(st.st_size));
+  }
+
+  std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
+    const auto slash = target.find_last_of('/');
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string prefix = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." +
+                               name.substr(0, 200) + ".tmp-";
+    static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(::getpid())};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
+      const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        temporaryPath = candidate;
+        return std::make_unique<PosixOutputFile>(fd, candidate);
+      }
+      if (errno == EEXIST) continue;
+      if (errno == ENOENT) {
+        throw Error(kErrPathNotFound, std::string(StandardDescription(kErrPathNotFound)) + ": " + DirectoryOf(target));
+      }
+      throw FileError(errno, target);
+    }
+    throw Error(kErrPathFileAccess, std::string(StandardDescription(kErrPathFileAccess)) + ": " + target);
+  }
+
+  void Rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) throw FileError(errno, to);
+  }
+
+  bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+  }
+
+  std::string CurrentDirectory() override {
+    std::string buf(PATH_MAX, '\0');
+    while (::getcwd(buf.data(), buf.size()) == nullptr) {
+      if (errno != ERANGE) throw FileError(errno, ".");
+      buf.resize(buf.size() * 2);
+    }
+    buf.resize(std::char_traits<char>::length(buf.c_str()));
+    return buf;
+  }
+};
+
+FileSystem* g_current = nullptr;
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+FileSystem& Fs() { return g_current != nullptr ? *g_current : RealFileSystem(); }
+
+ScopedFileSystem::ScopedFileSystem(FileSystem& fs) : previous_(g_current) { g_current = &fs; }
+ScopedFileSystem::~ScopedFileSystem() { g_current = previous_; }
+
+std::string ReadWholeFile(const std::string& path) {
+  auto file = Fs().OpenRead(path);
+  std::string data;
+  data.resize(static_cast<std::size_t>(file->Size()));
+  data.resize(file->Read(data.data(), data.size()));
+  // A file that grew since its size was taken is read to its end.
+  char more[65536];
+  while (std::size_t n = file->Read(more, sizeof more)) data.append(more, n);
+  return data;
+}
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
+  file_ = Fs().CreateTemporary(target_, temporary_);
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+void AtomicFile::Write(const void* data, std::size_t size) {
+  if (!file_) throw Error(kErrBadFileName, "File already closed: " + target_);
+  try {
+    file_->Write(data, size);
+  } catch (...) {
+    Discard();
+    throw;
+  }
+}
+
+void AtomicFile::Commit() {
+  if (!file_) throw Error(kErrBadFileName, "File already closed: " + target_);
+  try {
+    file_->Close();
+    file_.reset();
+    Fs().Rename(temporary_, target_);
+    temporary_.clear();
+  } catch (...) {
+    Discard();
+    throw;
+  }
+}
+
+void AtomicFile::Discard() noexcept {
+  file_.reset();
+  if (!temporary_.empty()) {
+    Fs().Remove(temporary_);
+    temporary_.clear();
+  }
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view data) {
+  AtomicFile file(path);
+  file.Write(data);
+  file.Commit();
+}
+
+}  // namespace tidemill

@@ -1,0 +1,92 @@
+// The few operations that touch the disk, behind one interface so tests can make them fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tidemill {
+
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Reads up to size bytes; fewer only at the end of the file. Raises a file error.
+  virtual std::size_t Read(void* data, std::size_t size) = 0;
+  virtual uint64_t Size() = 0;
+};
+
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  // Writes all bytes or raises a file error (disk full, device error).
+  virtual void Write(const void* data, std::size_t size) = 0;
+  // Makes the contents durable and closes the file; raises a file error.
+  virtual void Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Opens a regular file for reading; a directory is error 75, a missing file 53.
+  virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
+  // Creates a new, empty file beside target (same directory) and gives its path.
+  virtual std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) = 0;
+  // Renames from over to, replacing an existing file.
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Removes a file; false when there was none or it could not be removed.
+  virtual bool Remove(const std::string& path) = 0;
+  // The size of a regular file, or nothing when there is no such file.
+  virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
+  virtual std::string CurrentDirectory() = 0;
+};
+
+// The file system in use: the real one unless a test has put another in place.
+FileSystem& Fs();
+FileSystem& RealFileSystem();
+
+// Puts a file system in place for the life of this object.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& fs);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+// The whole contents of a file. Raises a file error.
+std::string ReadWholeFile(const std::string& path);
+
+// An output file that appears at its target completely or not at all: written to a temporary
+// file beside the target, renamed over it by Commit. Without Commit the temporary file is
+// removed and the target is untouched.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::string target);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  void Write(const void* data, std::size_t size);
+  void Write(std::string_view data) { Write(data.data(), data.size()); }
+  // Closes the temporary file and renames it over the target.
+  void Commit();
+  // Closes and removes the temporary file; the target is untouched.
+  void Discard() noexcept;
+  const std::string& Target() const { return target_; }
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  std::unique_ptr<OutputFile> file_;
+};
+
+// Writes data to path completely or not at all.
+void WriteFileAtomically(const std::string& path, std::string_view data);
+
+}  // namespace tidemill

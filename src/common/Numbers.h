@@ -1,0 +1,35 @@
+// Numbers read from and written as text, independent of the C locale.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tidemill {
+
+// The leading-number rule: blanks, tabs and line feeds anywhere are skipped, then a sign,
+// digits with at most one "." and an exponent ("E" or "D") are read up to the first character
+// that does not fit. No leading number gives 0. A magnitude beyond double raises error 6.
+double LeadingNumber(std::string_view text);
+
+// Rounds half to even to a 32-bit signed integer; error 6 when it does not fit (or NaN).
+int32_t RoundHalfEven32(double value);
+
+// Rounds to single precision; error 6 when a finite value is beyond the single range.
+float ToSingle(double value);
+
+// Longest number text that AppendNumberText writes.
+inline constexpr std::size_t kMaxNumberText = 16;
+
+// The number text of a single: general form with at most 7 significant digits, "." as the
+// decimal point, no leading zero below 1 (.25), no point for whole numbers, exponent form
+// (1E+20, 1.5E-07) outside 1E-05 <= |x| < 1E+07. NaN is "nan", infinities "inf" and "-inf".
+// Writes at most kMaxNumberText characters at out and returns the end.
+char* AppendNumberText(float value, char* out);
+std::string NumberText(float value);
+
+// Plain decimal digits, "-" when negative.
+std::string IntegerText(int64_t value);
+
+}  // namespace tidemill

@@ -1,0 +1,28 @@
+// Text helpers: ASCII case folding, blank trimming, character-set repair.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tidemill {
+
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// Folds ASCII letters only, never by locale.
+std::string LowerAscii(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// Removes leading and trailing blanks (spaces only, as the platform's Trim).
+std::string_view TrimBlanks(std::string_view text);
+
+bool IsValidUtf8(std::string_view text);
+
+// Text from an 8-bit file as UTF-8: kept as it is when it is valid UTF-8, otherwise read byte
+// by byte as Windows-1252.
+std::string LegacyToUtf8(std::string_view text);
+
+// The longest prefix of UTF-8 text that holds at most maxChars characters.
+std::string_view CutToChars(std::string_view text, std::size_t maxChars);
+
+}  // namespace tidemill

@@ -1,0 +1,47 @@
+// The diagnostics log: collects the messages of a run and writes the XML diagnostics file
+// once, at the end of the run, completely or not at all.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tidemill {
+
+class XmlWriter;
+
+// The QX namespace, shared by the diagnostics and the QX-XML time-series files.
+inline constexpr const char* kQXNamespace = "http://www.orva.example/orva/QX";
+inline constexpr const char* kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+// The schema location of the diagnostics file: the namespace, a blank, the schema's URL.
+inline constexpr const char* kDiagSchemaLocation =
+    "http://www.orva.example/orva/QX HTTP://www.orva.example/schemas/version1.0/qx-schemas/qx_diag.xsd";
+
+class clsXMLOrvaDiagnostics {
+ public:
+  clsXMLOrvaDiagnostics();
+  // Flushes when the log has not been flushed yet.
+  ~clsXMLOrvaDiagnostics();
+  clsXMLOrvaDiagnostics(const clsXMLOrvaDiagnostics&) = delete;
+  clsXMLOrvaDiagnostics& operator=(const clsXMLOrvaDiagnostics&) = delete;
+
+  // Starts the document in memory; false for an empty name.
+  bool Start(const std::string& fileName);
+  // Adds one line stamped with the executable name and the local date and time.
+  void AddLine(int32_t diagLevel, std::string strMessage);
+  // Writes the file; false when no file was named or it could not be written.
+  bool Flush();
+  const std::string& FileName() const { return fileName_; }
+
+ private:
+  void WriteLine(const std::string& levelText, const std::string& description);
+  void Release();
+
+  std::string fileName_;
+  std::unique_ptr<std::string> document_;  // exists between Start and Flush
+  std::unique_ptr<XmlWriter> writer_;
+  bool flushed_ = false;
+  int reporting_ = 0;  // depth of error reports made from inside AddLine
+};
+
+}  // namespace tidemill

@@ -1,0 +1,17 @@
+#include "driver/RunState.h"
+
+#include "diagnostics/XMLOrvaDiagnostics.h"
+
+namespace tidemill {
+
+bool BatchMode = false;
+bool DebugMode = false;
+std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
+
+void ResetRunState() {
+  BatchMode = false;
+  DebugMode = false;
+  DiagLog.reset();
+}
+
+}  // namespace tidemill

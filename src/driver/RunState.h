@@ -1,0 +1,20 @@
+// Run-wide state, alive for the whole run.
+#pragma once
+
+#include <memory>
+
+namespace tidemill {
+
+class clsXMLOrvaDiagnostics;
+
+// Set by "/batch": messages go to the diagnostics log instead of message boxes.
+extern bool BatchMode;
+// Set by "/debug" or "/debugmode": QX-XML is written without its binary side file.
+extern bool DebugMode;
+// The one diagnostics log, when "/diagfile" names a file.
+extern std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
+
+// Back to the start values (tests; one run per process otherwise).
+void ResetRunState();
+
+}  // namespace tidemill
