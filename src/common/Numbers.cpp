@@ -149,7 +149,7 @@ char* AppendNumberText(float value, char* out) {
   while (ndigits > 1 && digits[ndigits - 1] == '0') --ndigits;
   const char* e = p + 8;  // at 'e'
   int exponent = 0;
-  std::from_chars(e[1] == '+' ? e + 2 : e + 1, res.ptr, exponent);
+  std::from_chars(e + 2, res.ptr, exponent);  // the digits after the sign
   if (e[1] == '-') exponent = -exponent;
 
   if (exponent < -5 || exponent >= 7) {
