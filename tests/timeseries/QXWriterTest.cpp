@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <set>
 #include <vector>
 
 #include "common/DateTime.h"
@@ -19,11 +18,13 @@
 #include "diagnostics/MessageBox.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/RunState.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Slurp;
 
 constexpr const char* kToXml = "DebugMode is true, so writing QX file without binary data section";
 constexpr const char* kToBinary = "Not in debugMode, so writing QX file with binary data section";
@@ -40,16 +41,6 @@ std::string Lines(std::initializer_list<std::string_view> lines) {
     text += "\r\n";
   }
   return text;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, std::string_view data) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
 std::vector<float> Singles(const std::string& bytes) {
@@ -143,16 +134,8 @@ struct Message {
 
 class QXWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetRunState();
-    char pattern[] = "/tmp/qxwriter-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    ResetRunState();
-    fs::remove_all(dir_);
-  }
+  void SetUp() override { ResetRunState(); }
+  void TearDown() override { ResetRunState(); }
 
   // Runs the writer on dir/name, capturing its messages.
   bool Write(const SeriesBlock& block, bool& binary, int32_t seriesType = kSeriesTypeInstantaneous,
@@ -161,17 +144,11 @@ class QXWriterTest : public ::testing::Test {
       messages_.push_back({std::string(text), style, std::string(title)});
     });
     error_ = "not set";
-    return clsOrvaQXTimeSeries().Write_QX_XML_File((dir_ / name).string(), block, seriesType, binary, selection,
+    return clsOrvaQXTimeSeries().Write_QX_XML_File(dir_.File(name), block, seriesType, binary, selection,
                                                    error_);
   }
 
-  std::set<std::string> DirectoryEntries() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename().string());
-    return names;
-  }
-
-  fs::path dir_;
+  testing::TempDir dir_;
   std::vector<Message> messages_;
   std::string error_;
 };
@@ -214,10 +191,10 @@ TEST_F(QXWriterTest, GoldenXmlForm) {
       "\t</series>",
       "</TimeSeries>",
   });
-  const std::string written = ReadFile(dir_ / "out.xml");
+  const std::string written = Slurp(dir_.File("out.xml"));
   EXPECT_EQ(written, expected);
   EXPECT_NE(XmlDoc(written).doc, nullptr);
-  EXPECT_EQ(DirectoryEntries(), std::set<std::string>{"out.xml"});
+  EXPECT_EQ(dir_.Listing(), "out.xml");
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, kToXml);
   EXPECT_EQ(messages_[0].style, 64);
@@ -255,7 +232,7 @@ TEST_F(QXWriterTest, GoldenBinaryForm) {
       "\t</series>",
       "</TimeSeries>",
   });
-  const std::string written = ReadFile(dir_ / "out.xml");
+  const std::string written = Slurp(dir_.File("out.xml"));
   EXPECT_EQ(written, expected);
   EXPECT_NE(XmlDoc(written).doc, nullptr);
   // Little-endian singles, series (Lobith, Q) then (Lobith, H), each in time order.
@@ -267,8 +244,8 @@ TEST_F(QXWriterTest, GoldenBinaryForm) {
       0xB0, 0x0F, 0x21, 0x34,  // 1.5E-07
       0x5C, 0xFF, 0x79, 0xC4,  // -999.99
   };
-  EXPECT_EQ(ReadFile(dir_ / "out.bin"), std::string(reinterpret_cast<const char*>(side), sizeof side));
-  EXPECT_EQ(DirectoryEntries(), (std::set<std::string>{"out.xml", "out.bin"}));
+  EXPECT_EQ(Slurp(dir_.File("out.bin")), std::string(reinterpret_cast<const char*>(side), sizeof side));
+  EXPECT_EQ(dir_.Listing(), "out.bin out.xml");
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, kToBinary);
   EXPECT_EQ(messages_[0].style, 64);
@@ -278,12 +255,12 @@ TEST_F(QXWriterTest, GoldenBinaryForm) {
 TEST_F(QXWriterTest, FormMessageIsADetailLineInBatchMode) {
   BatchMode = true;
   DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-  ASSERT_TRUE(DiagLog->Start((dir_ / "diag.xml").string()));
+  ASSERT_TRUE(DiagLog->Start(dir_.File("diag.xml")));
   bool binary = true;
   ASSERT_TRUE(Write(GoldenBlock(), binary));
   ASSERT_TRUE(DiagLog->Flush());
   EXPECT_TRUE(messages_.empty());
-  const std::string diag = ReadFile(dir_ / "diag.xml");
+  const std::string diag = Slurp(dir_.File("diag.xml"));
   EXPECT_NE(diag.find(std::string("<line level=\"4\" description=\"")), std::string::npos) << diag;
   EXPECT_NE(diag.find(std::string(" : ") + kToBinary + "\"/>"), std::string::npos) << diag;
 }
@@ -313,15 +290,15 @@ TEST_F(QXWriterTest, TimeStepAndForm) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     messages_.clear();
-    fs::remove(dir_ / "out.bin");
+    fs::remove(dir_.File("out.bin"));
     const SeriesBlock block = NumberedBlock(1, 1, c.times);
     bool binary = true;
     ASSERT_TRUE(Write(block, binary)) << error_;
     EXPECT_EQ(binary, c.binary);
-    const std::string xml = ReadFile(dir_ / "out.xml");
+    const std::string xml = Slurp(dir_.File("out.xml"));
     EXPECT_EQ(Count(xml, c.timeStep), 1u) << xml;
     EXPECT_EQ(Count(xml, "<event "), c.binary ? 0u : c.times.size());
-    EXPECT_EQ(fs::exists(dir_ / "out.bin"), c.binary);
+    EXPECT_EQ(fs::exists(dir_.File("out.bin")), c.binary);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].text, c.binary ? kToBinary : kToXml);
   }
@@ -330,19 +307,19 @@ TEST_F(QXWriterTest, TimeStepAndForm) {
 TEST_F(QXWriterTest, EquidistantTimesInXmlFormKeepTheirStep) {
   bool binary = false;
   ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(4)), binary));
-  EXPECT_EQ(Count(ReadFile(dir_ / "out.xml"), R"(<timeStep unit="second" multiplier="3600"/>)"), 1u);
+  EXPECT_EQ(Count(Slurp(dir_.File("out.xml")), R"(<timeStep unit="second" multiplier="3600"/>)"), 1u);
 }
 
 TEST_F(QXWriterTest, HourlyBinarySideFileHoldsEverySeriesInOrder) {
   const SeriesBlock block = NumberedBlock(2, 3, Hourly(48));
   bool binary = true;
   ASSERT_TRUE(Write(block, binary)) << error_;
-  const std::string xml = ReadFile(dir_ / "out.xml");
+  const std::string xml = Slurp(dir_.File("out.xml"));
   EXPECT_EQ(Count(xml, "<series>"), 6u);
   EXPECT_EQ(Count(xml, R"(<timeStep unit="second" multiplier="3600"/>)"), 6u);
   EXPECT_EQ(Count(xml, R"(<endDate date="2004-03-09" time="05:00:00"/>)"), 6u);
   EXPECT_EQ(Count(xml, "<event"), 0u);
-  const std::string side = ReadFile(dir_ / "out.bin");
+  const std::string side = Slurp(dir_.File("out.bin"));
   ASSERT_EQ(side.size(), 4u * 48 * 2 * 3);
   EXPECT_EQ(Singles(side), block.sngValues);
   // The headers name the series in the same order as their values.
@@ -358,17 +335,17 @@ TEST_F(QXWriterTest, SelectionOfOnePair) {
     SCOPED_TRACE(asked ? "binary" : "xml");
     bool binary = asked;
     ASSERT_TRUE(Write(block, binary, kSeriesTypeInstantaneous, &selection)) << error_;
-    const std::string xml = ReadFile(dir_ / "out.xml");
+    const std::string xml = Slurp(dir_.File("out.xml"));
     EXPECT_EQ(Count(xml, "<series>"), 1u);
     EXPECT_EQ(ElementTexts(xml, "locationId"), std::vector<std::string>{"L2"});
     EXPECT_EQ(ElementTexts(xml, "parameterId"), std::vector<std::string>{"P1"});
     if (asked) {
-      EXPECT_EQ(Singles(ReadFile(dir_ / "out.bin")), (std::vector<float>{211, 212, 213, 214, 215}));
+      EXPECT_EQ(Singles(Slurp(dir_.File("out.bin"))), (std::vector<float>{211, 212, 213, 214, 215}));
     } else {
       EXPECT_EQ(Count(xml, R"(value="211")"), 1u);
       EXPECT_EQ(Count(xml, R"(value="215")"), 1u);
       EXPECT_EQ(Count(xml, "<event "), 5u);
-      EXPECT_FALSE(fs::exists(dir_ / "out.bin"));
+      EXPECT_FALSE(fs::exists(dir_.File("out.bin")));
     }
   }
 }
@@ -380,7 +357,7 @@ TEST_F(QXWriterTest, SkippedPairsLeaveTheOthersInOrder) {
   selection.AddPair("L2", "P2");
   bool binary = true;
   ASSERT_TRUE(Write(block, binary, kSeriesTypeInstantaneous, &selection)) << error_;
-  EXPECT_EQ(Singles(ReadFile(dir_ / "out.bin")), (std::vector<float>{121, 122, 123, 221, 222, 223}));
+  EXPECT_EQ(Singles(Slurp(dir_.File("out.bin"))), (std::vector<float>{121, 122, 123, 221, 222, 223}));
 }
 
 TEST_F(QXWriterTest, SelectionWithoutAnyPairWritesNoSeries) {
@@ -388,9 +365,9 @@ TEST_F(QXWriterTest, SelectionWithoutAnyPairWritesNoSeries) {
   selection.AddPair("elsewhere", "P1");
   bool binary = true;
   ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(3)), binary, kSeriesTypeInstantaneous, &selection));
-  EXPECT_EQ(ReadFile(dir_ / "out.xml"), Lines({R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)",
+  EXPECT_EQ(Slurp(dir_.File("out.xml")), Lines({R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)",
                                                std::string(kRoot) + "/>"}));
-  EXPECT_EQ(ReadFile(dir_ / "out.bin"), "");
+  EXPECT_EQ(Slurp(dir_.File("out.bin")), "");
 }
 
 TEST_F(QXWriterTest, TypeElementFollowsSeriesType) {
@@ -402,7 +379,7 @@ TEST_F(QXWriterTest, TypeElementFollowsSeriesType) {
   for (const Case& c : cases) {
     bool binary = false;
     ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(2)), binary, c.seriesType));
-    const std::string xml = ReadFile(dir_ / "out.xml");
+    const std::string xml = Slurp(dir_.File("out.xml"));
     EXPECT_EQ(ElementTexts(xml, "type"), c.types) << c.seriesType;
     if (c.types.empty()) {
       EXPECT_NE(xml.find("<header>\r\n\t\t\t<locationId>"), std::string::npos);
@@ -417,7 +394,7 @@ TEST_F(QXWriterTest, SpecialCharactersInIdsAreEscaped) {
   block.ParameterID(1) = "Q]]>";
   bool binary = false;
   ASSERT_TRUE(Write(block, binary));
-  const std::string xml = ReadFile(dir_ / "out.xml");
+  const std::string xml = Slurp(dir_.File("out.xml"));
   EXPECT_EQ(Count(xml, "<locationId>A&amp;B &lt;\"x\"&gt; 'y'</locationId>"), 1u);
   EXPECT_EQ(Count(xml, "<parameterId>Q]]&gt;</parameterId>"), 2u);
   EXPECT_EQ(ElementTexts(xml, "locationId"), (std::vector<std::string>{"A&B <\"x\"> 'y'", "Caf\xC3\xA9"}));
@@ -427,28 +404,28 @@ TEST_F(QXWriterTest, SpecialCharactersInIdsAreEscaped) {
 TEST_F(QXWriterTest, OldSideFileGoesInEveryForm) {
   for (const bool asked : {false, true}) {
     SCOPED_TRACE(asked ? "binary" : "xml");
-    WriteFile(dir_ / "out.bin", "old values");
+    dir_.Write("out.bin", "old values");
     bool binary = asked;
     ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(2)), binary));
     if (asked) {
-      EXPECT_EQ(Singles(ReadFile(dir_ / "out.bin")), (std::vector<float>{111, 112}));
+      EXPECT_EQ(Singles(Slurp(dir_.File("out.bin"))), (std::vector<float>{111, 112}));
     } else {
-      EXPECT_FALSE(fs::exists(dir_ / "out.bin"));
+      EXPECT_FALSE(fs::exists(dir_.File("out.bin")));
     }
   }
 }
 
 TEST_F(QXWriterTest, SideFileTakesTheBaseNameBeforeTheFirstDot) {
-  WriteFile(dir_ / "out.bin", "old values");
+  dir_.Write("out.bin", "old values");
   bool binary = true;
   ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(2)), binary, 1, nullptr, "out.day1.xml"));
-  EXPECT_EQ(DirectoryEntries(), (std::set<std::string>{"out.day1.xml", "out.bin"}));
-  EXPECT_EQ(ReadFile(dir_ / "out.bin").size(), 8u);
+  EXPECT_EQ(dir_.Listing(), "out.bin out.day1.xml");
+  EXPECT_EQ(Slurp(dir_.File("out.bin")).size(), 8u);
 }
 
 TEST_F(QXWriterTest, NameWithoutDirectoryWritesInTheCurrentDirectory) {
   const fs::path previous = fs::current_path();
-  fs::current_path(dir_);
+  fs::current_path(dir_.Path());
   bool binary = true;
   std::string error;
   ScopedMessageBoxHandler quiet([](std::string_view, int32_t, std::string_view) {});
@@ -456,7 +433,7 @@ TEST_F(QXWriterTest, NameWithoutDirectoryWritesInTheCurrentDirectory) {
       clsOrvaQXTimeSeries().Write_QX_XML_File("result.xml", NumberedBlock(1, 1, Hourly(2)), 1, binary, nullptr, error);
   fs::current_path(previous);
   ASSERT_TRUE(ok) << error;
-  EXPECT_EQ(DirectoryEntries(), (std::set<std::string>{"result.xml", "result.bin"}));
+  EXPECT_EQ(dir_.Listing(), "result.bin result.xml");
 }
 
 TEST_F(QXWriterTest, EmptyBlockWritesARootWithoutSeries) {
@@ -465,11 +442,34 @@ TEST_F(QXWriterTest, EmptyBlockWritesARootWithoutSeries) {
     bool binary = true;
     ASSERT_TRUE(Write(block, binary)) << error_;
     EXPECT_TRUE(binary);
-    const std::string xml = ReadFile(dir_ / "out.xml");
+    const std::string xml = Slurp(dir_.File("out.xml"));
     EXPECT_EQ(xml, Lines({R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)", std::string(kRoot) + "/>"}));
     EXPECT_NE(XmlDoc(xml).doc, nullptr);
-    EXPECT_EQ(ReadFile(dir_ / "out.bin"), "");
+    EXPECT_EQ(Slurp(dir_.File("out.bin")), "");
   }
+}
+
+TEST_F(QXWriterTest, DatesOfAnyYearKeepTheirEvents) {
+  // Years of five, ten and (before the epoch) eleven characters make longer event heads than
+  // the usual four digits.
+  const std::vector<double> times = {At(7, 6), DateSerial(12345, 6, 7) + TimeSerial(1, 2, 3), 1e12, -1e12};
+  bool binary = false;
+  ASSERT_TRUE(Write(NumberedBlock(1, 1, times), binary)) << error_;
+  const std::string xml = Slurp(dir_.File("out.xml"));
+  EXPECT_NE(XmlDoc(xml).doc, nullptr);
+  EXPECT_EQ(Count(xml, R"(<event date="2004-03-07" time="06:00:00" value="111"/>)"), 1u);
+  EXPECT_EQ(Count(xml, R"(<event date="12345-06-07" time="01:02:03" value="112"/>)"), 1u);
+  const auto midnightEvent = [](double day, std::string_view value) {
+    std::string e = "<event date=\"";
+    e += DateText(day);
+    e += "\" time=\"00:00:00\" value=\"";
+    e += value;
+    e += "\"/>";
+    return e;
+  };
+  EXPECT_EQ(Count(xml, midnightEvent(1e12, "113")), 1u);
+  EXPECT_EQ(Count(xml, midnightEvent(-1e12, "114")), 1u);
+  EXPECT_EQ(DateText(-1e12).size(), 17u);
 }
 
 TEST_F(QXWriterTest, BadBlocksFailWithoutTouchingFiles) {
@@ -493,16 +493,16 @@ TEST_F(QXWriterTest, BadBlocksFailWithoutTouchingFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFile(dir_ / "out.xml", "old xml");
-    WriteFile(dir_ / "out.bin", "old bin");
+    dir_.Write("out.xml", "old xml");
+    dir_.Write("out.bin", "old bin");
     SeriesBlock block = NumberedBlock(2, 1, Hourly(3));
     c.damage(block);
     bool binary = true;
     EXPECT_FALSE(Write(block, binary));
     EXPECT_EQ(error_, c.error);
-    EXPECT_EQ(ReadFile(dir_ / "out.xml"), "old xml");
-    EXPECT_EQ(ReadFile(dir_ / "out.bin"), "old bin");
-    EXPECT_EQ(DirectoryEntries(), (std::set<std::string>{"out.xml", "out.bin"}));
+    EXPECT_EQ(Slurp(dir_.File("out.xml")), "old xml");
+    EXPECT_EQ(Slurp(dir_.File("out.bin")), "old bin");
+    EXPECT_EQ(dir_.Listing(), "out.bin out.xml");
   }
 }
 
@@ -512,11 +512,11 @@ TEST_F(QXWriterTest, BadFileNamesFail) {
     std::string name;
     std::string error;
   };
-  const std::string missing = (dir_ / "missing" / "out.xml").string();
-  const std::string own = (dir_ / "out.bin").string();
+  const std::string missing = dir_.File("missing/out.xml");
+  const std::string own = dir_.File("out.bin");
   const Case cases[] = {
       {"", "Error 52 (Bad file name or number: no output file name)"},
-      {missing, "Error 76 (Path not found: " + (dir_ / "missing").string() + ")"},
+      {missing, "Error 76 (Path not found: " + dir_.File("missing") + ")"},
       {own, "Error 75 (Path/File access error: " + own + " is its own side file)"},
   };
   for (const Case& c : cases) {
@@ -526,7 +526,7 @@ TEST_F(QXWriterTest, BadFileNamesFail) {
     EXPECT_FALSE(clsOrvaQXTimeSeries().Write_QX_XML_File(c.name, block, 1, binary, nullptr, error));
     EXPECT_EQ(error, c.error + " in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries");
   }
-  EXPECT_TRUE(DirectoryEntries().empty());
+  EXPECT_EQ(dir_.Listing(), "");
 }
 
 // The real file system with chosen operations failing.
@@ -571,8 +571,8 @@ class FailingFileSystem : public FileSystem {
 };
 
 TEST_F(QXWriterTest, FailedWritesLeaveTheOldFiles) {
-  const std::string xml = (dir_ / "out.xml").string();
-  const std::string bin = (dir_ / "out.bin").string();
+  const std::string xml = dir_.File("out.xml");
+  const std::string bin = dir_.File("out.bin");
   struct Case {
     const char* name;
     bool binary;
@@ -599,31 +599,31 @@ TEST_F(QXWriterTest, FailedWritesLeaveTheOldFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFile(xml, "old xml");
-    WriteFile(bin, "old bin");
+    dir_.Write("out.xml", "old xml");
+    dir_.Write("out.bin", "old bin");
     FailingFileSystem failing;
     c.arm(failing);
     ScopedFileSystem scoped(failing);
     bool binary = c.binary;
     EXPECT_FALSE(Write(NumberedBlock(1, 2, Hourly(3)), binary));
     EXPECT_EQ(error_, c.error + " in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries");
-    EXPECT_EQ(ReadFile(xml), "old xml");
+    EXPECT_EQ(Slurp(xml), "old xml");
     if (c.binAfter != nullptr) {
-      EXPECT_EQ(ReadFile(bin), c.binAfter);
-      EXPECT_EQ(DirectoryEntries(), (std::set<std::string>{"out.xml", "out.bin"}));
+      EXPECT_EQ(Slurp(bin), c.binAfter);
+      EXPECT_EQ(dir_.Listing(), "out.bin out.xml");
     } else {
-      EXPECT_EQ(DirectoryEntries(), std::set<std::string>{"out.xml"});
+      EXPECT_EQ(dir_.Listing(), "out.xml");
     }
   }
 }
 
 TEST_F(QXWriterTest, FailedSideFileRemovalIsNoFailure) {
   // A directory in the side file's place cannot be removed as a file.
-  fs::create_directory(dir_ / "out.bin");
+  fs::create_directory(dir_.File("out.bin"));
   bool binary = false;
   ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(2)), binary));
   EXPECT_EQ(error_, "");
-  EXPECT_TRUE(fs::is_directory(dir_ / "out.bin"));
+  EXPECT_TRUE(fs::is_directory(dir_.File("out.bin")));
 }
 
 TEST(EquidistantStepTest, StepInWholeSeconds) {
