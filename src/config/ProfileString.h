@@ -1,6 +1,7 @@
 // Single-key reads from INI files, one key per call, keeping nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
