@@ -11,6 +11,7 @@
 #include "config/ProfileString.h"
 #include "config/ReadIniSection.h"
 #include "diagnostics/MessageBox.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {

@@ -1,45 +1,16 @@
-// Test helpers for the conversion-table readers: a temporary directory and file-system fakes.
+// Test helpers for the conversion-table readers: files in memory and a file system serving them.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "common/Error.h"
 #include "common/FileSystem.h"
 
 namespace tidemill::testing {
-
-// A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tidemill-config-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& Path() const { return path_; }
-  // Writes the bytes to a file of that name in the directory and gives its path.
-  std::string Write(const std::string& name, std::string_view bytes) const {
-    const std::string file = path_ + "/" + name;
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file;
-  }
-
- private:
-  std::string path_;
-};
 
 // An input file over bytes in memory, counting what is read from it.
 class MemoryInputFile : public InputFile {

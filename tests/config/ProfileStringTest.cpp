@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "IniTestFiles.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {

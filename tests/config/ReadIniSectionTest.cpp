@@ -7,6 +7,7 @@
 
 #include "IniTestFiles.h"
 #include "diagnostics/MessageBox.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
