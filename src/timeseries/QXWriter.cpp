@@ -1,14 +1,13 @@
 #include "timeseries/QXWriter.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "common/DateTime.h"
 #include "common/Error.h"
 #include "common/FileSystem.h"
-#include "common/Memory.h"
 #include "common/Memory.h"
 #include "common/Numbers.h"
 #include "diagnostics/ReportMessage.h"
@@ -117,7 +116,7 @@ std::size_t EstimateSize(const SeriesBlock& block, std::size_t series, std::size
 // The values of the written series as little-endian singles, in the order of the XML file.
 class SideFileData {
  public:
-  SideFileData(const SeriesBlock& block) : block_(block) {}
+  explicit SideFileData(const SeriesBlock& block) : block_(block) {}
 
   void Add(int32_t l, int32_t p) {
     const auto run = block_.Series(l, p);
