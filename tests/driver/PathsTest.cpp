@@ -1,0 +1,159 @@
+#include "driver/Paths.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/TestSupport.h"
+
+namespace tidemill {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::TempDir;
+
+struct SplitRow {
+  const char* path;
+  PathParts parts;
+};
+
+void ExpectSplit(const SplitRow& row, PathStyle style) {
+  const PathParts p = SplitPath(row.path, style);
+  EXPECT_EQ(p.directory, row.parts.directory) << row.path;
+  EXPECT_EQ(p.fileName, row.parts.fileName) << row.path;
+  EXPECT_EQ(p.extension, row.parts.extension) << row.path;
+  EXPECT_EQ(p.baseName, row.parts.baseName) << row.path;
+  EXPECT_EQ(p.directoryAndBase, row.parts.directoryAndBase) << row.path;
+}
+
+TEST(SplitPath, WindowsStyle) {
+  const SplitRow rows[] = {
+      {"C:\\data\\run.kel", {"C:\\data", "run.kel", "kel", "run", "C:\\data\\run"}},
+      {"C:/data/run.kel", {"C:\\data", "run.kel", "kel", "run", "C:\\data\\run"}},
+      {"run.kel", {"", "run.kel", "kel", "run", "\\run"}},
+      {"C:\\my.dir\\file", {"C:\\my.dir", "file", "", "file", "C:\\my.dir\\file"}},
+      {"C:\\data\\a.b.xml", {"C:\\data", "a.b.xml", "b.xml", "a", "C:\\data\\a"}},
+      {"C:\\data\\", {"C:\\data", "", "", "", "C:\\data\\"}},
+      {"", {"", "", "", "", "\\"}},
+  };
+  for (const SplitRow& row : rows) ExpectSplit(row, PathStyle::Windows);
+}
+
+TEST(SplitPath, PosixStyle) {
+  const SplitRow rows[] = {
+      {"/data/run.kel", {"/data", "run.kel", "kel", "run", "/data/run"}},
+      {"run.kel", {"", "run.kel", "kel", "run", "./run"}},
+      {"/run.kel", {"", "run.kel", "kel", "run", "/run"}},
+      {"/my.dir/file", {"/my.dir", "file", "", "file", "/my.dir/file"}},
+      {"/data/a.b.xml", {"/data", "a.b.xml", "b.xml", "a", "/data/a"}},
+      {"/data/", {"/data", "", "", "", "/data/"}},
+      {"", {"", "", "", "", "./"}},
+      {"C:\\data\\run.kel", {"", "C:\\data\\run.kel", "kel", "C:\\data\\run", "./C:\\data\\run"}},
+  };
+  for (const SplitRow& row : rows) ExpectSplit(row, PathStyle::Posix);
+}
+
+TEST(SplitPath, SideFileLiesBesideItsFile) {
+  EXPECT_EQ(SiblingPath("result.xml", ".bin", PathStyle::Posix), "./result.bin");
+  EXPECT_EQ(SiblingPath("/srv/out.day1.xml", ".bin", PathStyle::Posix), "/srv/out.bin");
+  EXPECT_EQ(SiblingPath("result.xml", ".bin", PathStyle::Windows), "\\result.bin");
+  EXPECT_EQ(SiblingPath("D:\\run\\out.day1.xml", ".bin", PathStyle::Windows), "D:\\run\\out.bin");
+}
+
+using ResolveRows = std::vector<std::pair<std::string, std::string>>;
+
+void ExpectResolved(const std::string& cwd, PathStyle style, const ResolveRows& rows) {
+  for (const auto& [path, result] : rows) EXPECT_EQ(ResolveRelativePathIn(path, cwd, style), result) << cwd << " | " << path;
+}
+
+TEST(ResolveRelativePath, WindowsStyle) {
+  const ResolveRows work = {
+      {"", ""},
+      {"in.xml", "C:\\work\\run\\in.xml"},
+      {"D:\\data\\in.xml", "D:\\data\\in.xml"},
+      {"\\data\\in.xml", "C:\\data\\in.xml"},
+      {"..\\in.xml", "C:\\work\\in.xml"},
+      {"..\\..\\x\\in.xml", "C:\\x\\in.xml"},
+      {"..\\..\\in.xml", "C:\\in.xml"},
+      {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"},
+      {"..\\a\\..\\b.xml", "C:\\a\\b.xml"},
+      {".\\in.xml", "C:\\work\\run\\.\\in.xml"},
+      {"D:in.xml", "C:\\work\\run\\D:in.xml"},
+      {"D:\\..\\in.xml", "..\\in.xml"},
+  };
+  ExpectResolved("C:\\work\\run", PathStyle::Windows, work);
+  ExpectResolved("C:\\work\\run\\", PathStyle::Windows, work);
+  ExpectResolved("C:\\", PathStyle::Windows, {{"in.xml", "C:\\in.xml"}, {"..\\in.xml", "..\\in.xml"}});
+  ExpectResolved("\\\\srv\\share\\dir", PathStyle::Windows,
+                 {{"in.xml", "\\\\srv\\share\\dir\\in.xml"}, {"..\\in.xml", "\\\\srv\\share\\in.xml"}});
+}
+
+TEST(ResolveRelativePath, PosixStyle) {
+  const ResolveRows run = {
+      {"", ""},
+      {"in.xml", "/srv/run/in.xml"},
+      {"/data/in.xml", "/data/in.xml"},
+      {"../in.xml", "/srv/in.xml"},
+      {"../../in.xml", "/in.xml"},
+      {"../../../in.xml", "../../../in.xml"},
+      {"../a/../b.xml", "/a/b.xml"},
+      {"./in.xml", "/srv/run/./in.xml"},
+      {"..\\in.xml", "/srv/run/..\\in.xml"},
+  };
+  ExpectResolved("/srv/run", PathStyle::Posix, run);
+  ExpectResolved("/srv/run/", PathStyle::Posix, run);
+  ExpectResolved("/", PathStyle::Posix, {{"in.xml", "/in.xml"}, {"../in.xml", "../in.xml"}});
+}
+
+TEST(ResolveRelativePath, UsesTheProcessCurrentDirectory) {
+  FaultyFileSystem fs;
+  ScopedFileSystem scope(fs);
+  fs.currentDirectory = "/srv/run";
+  EXPECT_EQ(ResolveRelativePath("in.xml"), "/srv/run/in.xml");
+  EXPECT_EQ(ResolveRelativePath("in.xml", "sub"), "/srv/run/sub/in.xml");
+  EXPECT_EQ(ResolveRelativePath("in.xml", "/data"), "/data/in.xml");
+  fs.cwdError = Error(kErrPathNotFound);
+  EXPECT_EQ(ResolveRelativePath(""), "");  // an empty path never asks
+  EXPECT_THROW(ResolveRelativePath("in.xml"), Error);
+}
+
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+TEST(FileExists, TrueOnlyForAFileThatOpens) {
+  TempDir dir;
+  dir.Write("a.xml", "x");
+  dir.Write(" lead.xml", "x");
+  std::filesystem::create_directory(dir / "sub.xml");
+  const int before = OpenDescriptors();
+  EXPECT_TRUE(FileExists(dir / "a.xml"));
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_TRUE(FileExists(dir.Path() + "/ lead.xml"));  // the untrimmed name is opened
+  EXPECT_FALSE(FileExists(dir / "sub.xml"));
+  EXPECT_FALSE(FileExists(dir / "missing.xml"));
+
+  FaultyFileSystem fs;
+  ScopedFileSystem scope(fs);
+  for (const char* blanks : {"", " ", "    "}) EXPECT_FALSE(FileExists(blanks));
+  EXPECT_EQ(fs.openCalls, 0);
+  fs.openError = Error(kErrPermissionDenied);
+  EXPECT_FALSE(FileExists(dir / "a.xml"));
+}
+
+TEST(FileExists, FifoWithoutWriterDoesNotBlock) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.xml").c_str(), 0600), 0);
+  EXPECT_EXIT(
+      {
+        ::alarm(10);
+        std::_Exit(FileExists(dir / "pipe.xml") ? 0 : 2);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace tidemill

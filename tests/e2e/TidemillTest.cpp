@@ -1,0 +1,180 @@
+// Runs the built executable in a temporary directory and checks what a user sees.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/TestSupport.h"
+
+namespace tidemill {
+namespace {
+
+using testing::DiagLine;
+using testing::TempDir;
+
+struct Outcome {
+  int status;  // exit status, or 128 + signal
+  std::string out, err;
+};
+
+// Runs tidemill with the arguments in directory dir; removeDir deletes dir once the program
+// has it as its current directory.
+Outcome RunTidemill(const std::string& dir, const std::vector<std::string>& args, bool removeDir = false) {
+  TempDir capture;
+  const std::string out = capture / "out", err = capture / "err";
+  std::vector<char*> argv = {const_cast<char*>(TIDEMILL_EXE)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(dir.c_str()) != 0 ||
+        (removeDir && ::rmdir(dir.c_str()) != 0))
+      ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), capture.Read("out"), capture.Read("err")};
+}
+
+const std::string kUsage =
+    "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> </diagfile OrvaDiagnosticsFile>";
+const std::string kTail = "The conversion is both ways, but only of XML and KEL.";
+const std::string kNotAvailable = "This conversion is not available in this build.";
+const std::string kNotConverted = "File has not been converted.";
+const std::string kBoxes = "Error: " + kNotAvailable + "\nTidemill: " + kNotConverted + "\n";
+
+class TidemillTest : public ::testing::Test {
+ protected:
+  TidemillTest() { dir_.Write("in.abr", "20240301000000 1.5\r\n"); }
+  // The run's log lines after the six start-up lines, which are checked against the switches.
+  std::vector<DiagLine> Log(const std::string& name, const std::string& commandLine, const std::string& in,
+                            const std::string& out, bool batch, bool debug) {
+    std::vector<DiagLine> lines = testing::ReadDiagLines(dir_.Read(name), "tidemill");
+    const std::vector<DiagLine> startup = {{3, "tidemill started."},
+                                           {4, "Commandline = " + commandLine},
+                                           {4, "FileIn = " + in},
+                                           {4, "FileOut = " + out},
+                                           {4, std::string("BatchMode = ") + (batch ? "True" : "False")},
+                                           {4, std::string("DebugMode = ") + (debug ? "True" : "False")}};
+    EXPECT_GE(lines.size(), 6u);
+    if (lines.size() < 6) return {};
+    EXPECT_EQ(std::vector<DiagLine>(lines.begin(), lines.begin() + 6), startup);
+    return std::vector<DiagLine>(lines.begin() + 6, lines.end());
+  }
+  TempDir dir_;
+  const std::string t_ = dir_.Path() + "/";
+};
+
+TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
+  dir_.Write("data.old.xml", "<TimeSeries/>");
+  std::filesystem::create_directory(dir_ / "dir.xml");
+  const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
+  const std::pair<std::vector<std::string>, std::string> rows[] = {
+      {{}, "Error: No command line defined.\n\n" + kUsage + " </debug>\n" + kTail + "\n"},
+      {{"missing.xml", "out.kel"}, missing},
+      {{"dir.xml", "out.kel", "/debug"}, missing},
+      {{"data.old.xml", "out.kel"}, "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n"},
+  };
+  for (const auto& [args, err] : rows) {
+    const Outcome o = RunTidemill(dir_.Path(), args);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, err);
+  }
+  EXPECT_EQ(dir_.List(), (std::set<std::string>{"in.abr", "data.old.xml", "dir.xml"}));
+}
+
+TEST_F(TidemillTest, RefusedBatchRunStillWritesItsLog) {
+  const Outcome o = RunTidemill(dir_.Path(), {"missing.kel", "out", "/batch", "/diagfile", "diag.xml"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(Log("diag.xml", "missing.kel out /batch /diagfile diag.xml", t_ + "missing.kel", t_ + "out", true, false),
+            (std::vector<DiagLine>{{1, "Defined input file does not exist.  " + kUsage + " " + kTail}}));
+}
+
+TEST_F(TidemillTest, BatchModeWithAndWithoutLog) {
+  dir_.Write("diag.xml", "<old>" + std::string(4000, 'x') + "</old>");
+  Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out", "/BATCH", "/DIAGFILE", "diag.xml", "/DebugMode"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(Log("diag.xml", "in.abr out /BATCH /DIAGFILE diag.xml /DebugMode", t_ + "in.abr", t_ + "out", true, true),
+            (std::vector<DiagLine>{{1, kNotAvailable}, {1, kNotConverted}}));
+
+  o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.err, kBoxes);
+  EXPECT_EQ(dir_.List(), (std::set<std::string>{"in.abr", "diag.xml"}));
+}
+
+TEST_F(TidemillTest, InteractiveLogHoldsOnlyTheStartUpLines) {
+  const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/diagfile", "diag.xml", "/debug"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.err, kBoxes);
+  EXPECT_TRUE(Log("diag.xml", "in.abr out.xml /diagfile diag.xml /debug", t_ + "in.abr", t_ + "out.xml", false, true).empty());
+}
+
+TEST_F(TidemillTest, PathsWithBlanks) {
+  std::filesystem::create_directory(dir_ / "my dir");
+  dir_.Write("my dir/in put.abr", "20240301000000 1.5\r\n");
+  const Outcome o = RunTidemill(dir_.Path(), {"my dir/in put.abr", "out dir/out \"1\".xml", "/batch", "/diagfile", "my dir/diag file.xml"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(Log("my dir/diag file.xml", "\"my dir/in put.abr\" \"out dir/out \"\"1\"\".xml\" /batch /diagfile \"my dir/diag file.xml\"",
+                t_ + "my dir/in put.abr", t_ + "out dir/out \"1\".xml", true, false),
+            (std::vector<DiagLine>{{1, kNotAvailable}, {1, kNotConverted}}));
+}
+
+TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
+  std::filesystem::create_directory(dir_ / "diag.xml");
+  std::filesystem::create_directory(dir_ / "ro");
+  ::chmod((dir_ / "ro").c_str(), 0555);
+  // Root writes into any directory; /sys refuses file creation even to root.
+  const std::string readOnly = ::geteuid() == 0 ? "/sys/tidemill-diag.xml" : t_ + "ro/diag.xml";
+  const std::pair<std::string, std::string> rows[] = {
+      {"nodir/diag.xml", "Error 76 (Path not found: " + t_ + "nodir)"},
+      {"in.abr/diag.xml", "Error 76 (Path not found: " + t_ + "in.abr/diag.xml)"},
+      {readOnly, "Error 70 (Permission denied: " + readOnly + ")"},
+      {"diag.xml", "Error 75 (Path/File access error: " + t_ + "diag.xml (Is a directory))"},
+  };
+  for (const auto& [diag, report] : rows) {
+    const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile", diag});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "Tidemill: " + report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics\n");
+  }
+  EXPECT_EQ(dir_.List(), (std::set<std::string>{"in.abr", "diag.xml", "ro"}));
+}
+
+TEST_F(TidemillTest, EachRouteReachesItsConverter) {
+  const std::string samples = TIDEMILL_SAMPLES;
+  dir_.Write("in.kel", "");
+  dir_.Write("in.MAP", "");
+  const std::pair<std::string, std::string> rows[] = {
+      {"in.kel", "out.xml"},         {"in.MAP", "out.tms"},         {samples + "/level.abr", "out"},
+      {samples + "/flow.xml", "out.bin"}, {samples + "/flow.xml", "OUT.TMS"}, {samples + "/flow.xml", "out"},
+  };
+  for (const auto& [in, out] : rows) {
+    const Outcome o = RunTidemill(dir_.Path(), {in, out, "/batch", "/diagfile", "d.xml", "/conversiontable", samples + "/table.ini"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    const std::string commandLine = in + " " + out + " /batch /diagfile d.xml /conversiontable " + samples + "/table.ini";
+    EXPECT_EQ(Log("d.xml", commandLine, in[0] == '/' ? in : t_ + in, t_ + out, true, false),
+              (std::vector<DiagLine>{{1, kNotAvailable}, {1, kNotConverted}}));
+  }
+}
+
+TEST_F(TidemillTest, UntrappedErrorExitsWithOne) {
+  const std::string gone = dir_ / "gone";
+  std::filesystem::create_directory(gone);
+  const Outcome o = RunTidemill(gone, {"in.abr", "out.xml"}, true);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Run-time error '53': File not found: .\n");
+}
+
+}  // namespace
+}  // namespace tidemill
