@@ -5,7 +5,7 @@
 #include "common/Program.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/RunState.h"
-#include "support/TestSupport.h"
+#include "support/DriverSupport.h"
 
 namespace tidemill {
 namespace {
@@ -13,6 +13,7 @@ namespace {
 using testing::Box;
 using testing::BoxRecorder;
 using testing::DiagLine;
+using testing::Slurp;
 using testing::TempDir;
 
 class ReportMessageTest : public ::testing::Test {
@@ -21,11 +22,11 @@ class ReportMessageTest : public ::testing::Test {
   void TearDown() override { ResetRunState(); }
   void StartLog() {
     DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-    DiagLog->Start(dir_ / "diag.xml");
+    DiagLog->Start(dir_.File("diag.xml"));
   }
   std::vector<DiagLine> FlushedLines() {
     DiagLog.reset();
-    return testing::ReadDiagLines(dir_.Read("diag.xml"), ExecutableName());
+    return testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName());
   }
   TempDir dir_;
   BoxRecorder recorder_;

@@ -8,14 +8,14 @@
 #include "common/Program.h"
 #include "diagnostics/ReportMessage.h"
 #include "driver/RunState.h"
-#include "support/TestSupport.h"
+#include "support/DriverSupport.h"
 
 namespace tidemill {
 namespace {
 
 using testing::Box;
 using testing::BoxRecorder;
-using testing::FaultyFileSystem;
+using testing::Slurp;
 using testing::TempDir;
 
 class DiagnosticsTest : public ::testing::Test {
@@ -29,19 +29,19 @@ class DiagnosticsTest : public ::testing::Test {
 TEST_F(DiagnosticsTest, WritesTheExactDocumentOverAnOlderFile) {
   dir_.Write("diag.xml", std::string(5000, 'x'));
   clsXMLOrvaDiagnostics log;
-  ASSERT_TRUE(log.Start(dir_ / "diag.xml"));
+  ASSERT_TRUE(log.Start(dir_.File("diag.xml")));
   log.SetClock([] { return DateSerial(2024, 3, 1) + TimeSerial(7, 5, 9); });
   log.AddLine(3, "Tidemill started.");
   log.AddLine(1, "q\" a& l< g> cr\r lf\n tab\t é");
   log.AddLine(4, "\xE9t\xE9");
   ASSERT_TRUE(log.Flush());
   const std::string stamp = ExecutableName() + " 2024-03-01 07:05:09 : ";
-  EXPECT_EQ(dir_.Read("diag.xml"),
+  EXPECT_EQ(Slurp(dir_.File("diag.xml")),
             std::string(testing::kDiagDeclaration) + "\r\n" + testing::kDiagRoot + ">\r\n" +
                 "\t<line level=\"3\" description=\"" + stamp + "Tidemill started.\"/>\r\n" +
                 "\t<line level=\"1\" description=\"" + stamp + "q&quot; a&amp; l&lt; g&gt; cr&#13; lf&#10; tab&#9; é\"/>\r\n" +
                 "\t<line level=\"4\" description=\"" + stamp + "été\"/>\r\n" + "</Diag>\r\n");
-  EXPECT_EQ(dir_.List(), (std::set<std::string>{"diag.xml"}));
+  EXPECT_EQ(dir_.Listing(), "diag.xml");
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 
@@ -55,47 +55,46 @@ TEST_F(DiagnosticsTest, ALogWithoutNameWritesNothing) {
     empty.AddLine(1, "lost");
     EXPECT_EQ(empty.FileName(), "");
   }
-  EXPECT_TRUE(dir_.List().empty());
+  EXPECT_EQ(dir_.Listing(), "");
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 
 TEST_F(DiagnosticsTest, ReleaseFlushesOnceAndALaterFlushFails) {
   auto log = std::make_unique<clsXMLOrvaDiagnostics>();
-  log->Start(dir_ / "diag.xml");
+  log->Start(dir_.File("diag.xml"));
   log->AddLine(3, "one");
-  EXPECT_EQ(log->FileName(), dir_ / "diag.xml");
+  EXPECT_EQ(log->FileName(), dir_.File("diag.xml"));
   log.reset();
-  EXPECT_EQ(testing::ReadDiagLines(dir_.Read("diag.xml"), ExecutableName()), (std::vector<testing::DiagLine>{{3, "one"}}));
+  EXPECT_EQ(testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName()), (std::vector<testing::DiagLine>{{3, "one"}}));
 
   clsXMLOrvaDiagnostics twice;
-  twice.Start(dir_ / "twice.xml");
+  twice.Start(dir_.File("twice.xml"));
   ASSERT_TRUE(twice.Flush());
-  const std::string written = dir_.Read("twice.xml");
+  const std::string written = Slurp(dir_.File("twice.xml"));
   EXPECT_FALSE(twice.Flush());
-  EXPECT_EQ(dir_.Read("twice.xml"), written);
+  EXPECT_EQ(Slurp(dir_.File("twice.xml")), written);
   EXPECT_EQ(recorder_.boxes, (std::vector<Box>{{"Error 91 (Object variable or With block variable not set) in procedure "
                                                 "Flush of Class Module clsXMLOrvaDiagnostics",
                                                 kStyleInformation, ""}}));
 }
 
 TEST_F(DiagnosticsTest, AFailedFlushIsReportedOutsideTheLogAndLeavesNoFile) {
-  FaultyFileSystem fs;
-  ScopedFileSystem scope(fs);
-  const std::string missing = dir_ / "nodir/diag.xml";
+  const std::string diag = dir_.File("diag.xml");
   struct Row {
-    std::function<void()> fault;
+    void (*fault)(testing::FaultyFileSystem&);
     std::string file;
     std::string report;
   } rows[] = {
-      {[] {}, missing, "Error 76 (Path not found: " + dir_ / "nodir" + ")"},
-      {[&] { fs.createError = Error(kErrPermissionDenied, "Permission denied: " + dir_ / "diag.xml"); }, dir_ / "diag.xml",
-       "Error 70 (Permission denied: " + dir_ / "diag.xml" + ")"},
-      {[&] { fs.closeError = Error(kErrDiskFull); }, dir_ / "diag.xml", "Error 61 (Disk full)"},
-      {[&] { fs.renameError = Error(kErrPathFileAccess); }, dir_ / "diag.xml", "Error 75 (Path/File access error)"},
+      {[](testing::FaultyFileSystem&) {}, dir_.File("nodir/diag.xml"), "Error 76 (Path not found: " + dir_.File("nodir") + ")"},
+      {[](testing::FaultyFileSystem& f) { f.failCreate = true; }, diag, "Error 70 (Permission denied: " + diag + ")"},
+      {[](testing::FaultyFileSystem& f) { f.failWriteAfterBytes = 100; }, diag, "Error 61 (Disk full: test)"},
+      {[](testing::FaultyFileSystem& f) { f.failClose = true; }, diag, "Error 57 (Device I/O error: test)"},
+      {[](testing::FaultyFileSystem& f) { f.failRename = true; }, diag, "Error 70 (Permission denied: " + diag + ")"},
   };
   for (Row& row : rows) {
-    fs = FaultyFileSystem();
-    row.fault();
+    testing::FaultyFileSystem fs;
+    ScopedFileSystem scope(fs);
+    row.fault(fs);
     recorder_.boxes.clear();
     BatchMode = true;
     DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
@@ -105,7 +104,7 @@ TEST_F(DiagnosticsTest, AFailedFlushIsReportedOutsideTheLogAndLeavesNoFile) {
     DiagLog.reset();
     EXPECT_EQ(recorder_.boxes,
               (std::vector<Box>{{row.report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics", kStyleInformation, ""}}));
-    EXPECT_TRUE(dir_.List().empty()) << row.report;
+    EXPECT_EQ(dir_.Listing(), "") << row.report;
   }
 }
 
@@ -113,7 +112,7 @@ TEST_F(DiagnosticsTest, FailingAddLineReportsOnceWithoutRecursion) {
   for (const bool batch : {true, false}) {
     BatchMode = batch;
     DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-    DiagLog->Start(dir_ / "diag.xml");
+    DiagLog->Start(dir_.File("diag.xml"));
     DiagLog->SetClock([] { return std::nan(""); });
     for (int k = 0; k < 2; ++k) {
       recorder_.boxes.clear();
@@ -122,12 +121,12 @@ TEST_F(DiagnosticsTest, FailingAddLineReportsOnceWithoutRecursion) {
                                                     kStyleInformation, ""}}));
     }
     DiagLog.reset();
-    EXPECT_TRUE(testing::ReadDiagLines(dir_.Read("diag.xml"), ExecutableName()).empty());
+    EXPECT_TRUE(testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName()).empty());
   }
 }
 
 TEST_F(DiagnosticsTest, LineAfterFlushStopsTheProgramWithoutCleanUp) {
-  const std::string pending = dir_ / "pending.xml";
+  const std::string pending = dir_.File("pending.xml");
   EXPECT_EXIT(
       {
         ScopedMessageBoxHandler toStderr(nullptr);
@@ -135,7 +134,7 @@ TEST_F(DiagnosticsTest, LineAfterFlushStopsTheProgramWithoutCleanUp) {
         DiagLog->Start(pending);
         DiagLog->AddLine(3, "never written");
         clsXMLOrvaDiagnostics flushed;
-        flushed.Start(dir_ / "flushed.xml");
+        flushed.Start(dir_.File("flushed.xml"));
         flushed.Flush();
         flushed.AddLine(1, "too late");
       },

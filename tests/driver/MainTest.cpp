@@ -6,13 +6,14 @@
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/RunState.h"
-#include "support/TestSupport.h"
+#include "support/DriverSupport.h"
 
 namespace tidemill {
 namespace {
 
 using testing::Box;
 using testing::DiagLine;
+using testing::Slurp;
 
 // One converter call with the run-wide state it saw.
 struct Call {
@@ -53,10 +54,10 @@ class MainTest : public ::testing::Test {
     EXPECT_EQ(calls_.size(), 1u);
     return calls_.empty() ? Call{} : calls_.front();
   }
-  std::vector<DiagLine> Log(const std::string& name) { return testing::ReadDiagLines(dir_.Read(name), ExecutableName()); }
+  std::vector<DiagLine> Log(const std::string& name) { return testing::ReadDiagLines(Slurp(dir_.File(name)), ExecutableName()); }
 
   testing::TempDir dir_;
-  testing::FaultyFileSystem fs_;
+  testing::DriverFileSystem fs_;
   ScopedFileSystem scope_{fs_};
   testing::BoxRecorder boxes_;
   std::vector<Call> calls_;
@@ -118,13 +119,14 @@ TEST_F(MainTest, SwitchScan) {
     EXPECT_EQ(Only(), (Call{"Xml2Tms", {t_ + "in.xml", row.table}, row.batch, row.debug, row.diag}));
     EXPECT_FALSE(BatchMode || DebugMode || DiagLog) << "run-wide state left behind";
   }
-  EXPECT_TRUE(dir_.List().count("b.xml") == 1 && dir_.List().count("a.xml") == 0);
+  EXPECT_EQ(Slurp(dir_.File("a.xml")), "<missing>");
+  EXPECT_NE(Slurp(dir_.File("b.xml")), "<missing>");
 }
 
 TEST_F(MainTest, RefusedRunsReachNoConverter) {
   const std::string missing = "Defined input file does not exist.\r\n\r\n" + kUsage + kTail;
   const std::string type = "The input file should be of type QX-XML or LIMNEX kel/map.\r\n\r\n" + kUsage + kTail;
-  std::filesystem::create_directory(dir_ / "dir.xml");
+  std::filesystem::create_directory(dir_.File("dir.xml"));
   const std::pair<std::vector<std::string>, std::string> rows[] = {
       {{}, "No command line defined.\r\n\r\n" + kUsage + " </debug>" + kTail},
       {{"", "out.kel", "/batch"}, missing},
@@ -186,7 +188,7 @@ TEST_F(MainTest, AnUntrappedErrorStillWritesTheLogAndExitsWithOne) {
   EXPECT_FALSE(BatchMode || DiagLog);
   EXPECT_EQ(Log("d.xml").size(), 6u);
 
-  fs_.cwdError = Error(kErrFileNotFound, "File not found: .");
+  fs_.failCurrentDirectory = true;
   char program[] = "tidemill", input[] = "in.xml";
   char* argv[] = {program, input, nullptr};
   ::testing::internal::CaptureStderr();

@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/TestSupport.h"
+#include "support/DriverSupport.h"
 
 namespace tidemill {
 namespace {
 
-using testing::FaultyFileSystem;
+using testing::DriverFileSystem;
 using testing::TempDir;
 
 struct SplitRow {
@@ -107,13 +107,13 @@ TEST(ResolveRelativePath, PosixStyle) {
 }
 
 TEST(ResolveRelativePath, UsesTheProcessCurrentDirectory) {
-  FaultyFileSystem fs;
+  DriverFileSystem fs;
   ScopedFileSystem scope(fs);
   fs.currentDirectory = "/srv/run";
   EXPECT_EQ(ResolveRelativePath("in.xml"), "/srv/run/in.xml");
   EXPECT_EQ(ResolveRelativePath("in.xml", "sub"), "/srv/run/sub/in.xml");
   EXPECT_EQ(ResolveRelativePath("in.xml", "/data"), "/data/in.xml");
-  fs.cwdError = Error(kErrPathNotFound);
+  fs.failCurrentDirectory = true;
   EXPECT_EQ(ResolveRelativePath(""), "");  // an empty path never asks
   EXPECT_THROW(ResolveRelativePath("in.xml"), Error);
 }
@@ -128,29 +128,29 @@ TEST(FileExists, TrueOnlyForAFileThatOpens) {
   TempDir dir;
   dir.Write("a.xml", "x");
   dir.Write(" lead.xml", "x");
-  std::filesystem::create_directory(dir / "sub.xml");
+  std::filesystem::create_directory(dir.File("sub.xml"));
   const int before = OpenDescriptors();
-  EXPECT_TRUE(FileExists(dir / "a.xml"));
+  EXPECT_TRUE(FileExists(dir.File("a.xml")));
   EXPECT_EQ(OpenDescriptors(), before);
-  EXPECT_TRUE(FileExists(dir.Path() + "/ lead.xml"));  // the untrimmed name is opened
-  EXPECT_FALSE(FileExists(dir / "sub.xml"));
-  EXPECT_FALSE(FileExists(dir / "missing.xml"));
+  EXPECT_TRUE(FileExists(dir.File(" lead.xml")));  // the untrimmed name is opened
+  EXPECT_FALSE(FileExists(dir.File("sub.xml")));
+  EXPECT_FALSE(FileExists(dir.File("missing.xml")));
 
-  FaultyFileSystem fs;
+  DriverFileSystem fs;
   ScopedFileSystem scope(fs);
   for (const char* blanks : {"", " ", "    "}) EXPECT_FALSE(FileExists(blanks));
-  EXPECT_EQ(fs.openCalls, 0);
-  fs.openError = Error(kErrPermissionDenied);
-  EXPECT_FALSE(FileExists(dir / "a.xml"));
+  EXPECT_EQ(fs.openReads, 0);
+  fs.failOpenRead = true;
+  EXPECT_FALSE(FileExists(dir.File("a.xml")));
 }
 
 TEST(FileExists, FifoWithoutWriterDoesNotBlock) {
   TempDir dir;
-  ASSERT_EQ(::mkfifo((dir / "pipe.xml").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((dir.File("pipe.xml")).c_str(), 0600), 0);
   EXPECT_EXIT(
       {
         ::alarm(10);
-        std::_Exit(FileExists(dir / "pipe.xml") ? 0 : 2);
+        std::_Exit(FileExists(dir.File("pipe.xml")) ? 0 : 2);
       },
       ::testing::ExitedWithCode(0), "");
 }

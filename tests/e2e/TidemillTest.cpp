@@ -5,12 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/TestSupport.h"
+#include "support/DriverSupport.h"
 
 namespace tidemill {
 namespace {
 
 using testing::DiagLine;
+using testing::Slurp;
 using testing::TempDir;
 
 struct Outcome {
@@ -22,7 +23,7 @@ struct Outcome {
 // has it as its current directory.
 Outcome RunTidemill(const std::string& dir, const std::vector<std::string>& args, bool removeDir = false) {
   TempDir capture;
-  const std::string out = capture / "out", err = capture / "err";
+  const std::string out = capture.File("out"), err = capture.File("err");
   std::vector<char*> argv = {const_cast<char*>(TIDEMILL_EXE)};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -39,7 +40,7 @@ Outcome RunTidemill(const std::string& dir, const std::vector<std::string>& args
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), capture.Read("out"), capture.Read("err")};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), testing::Slurp(out), testing::Slurp(err)};
 }
 
 const std::string kUsage =
@@ -55,7 +56,7 @@ class TidemillTest : public ::testing::Test {
   // The run's log lines after the six start-up lines, which are checked against the switches.
   std::vector<DiagLine> Log(const std::string& name, const std::string& commandLine, const std::string& in,
                             const std::string& out, bool batch, bool debug) {
-    std::vector<DiagLine> lines = testing::ReadDiagLines(dir_.Read(name), "tidemill");
+    std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(dir_.File(name)), "tidemill");
     const std::vector<DiagLine> startup = {{3, "tidemill started."},
                                            {4, "Commandline = " + commandLine},
                                            {4, "FileIn = " + in},
@@ -73,7 +74,7 @@ class TidemillTest : public ::testing::Test {
 
 TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
   dir_.Write("data.old.xml", "<TimeSeries/>");
-  std::filesystem::create_directory(dir_ / "dir.xml");
+  std::filesystem::create_directory(dir_.File("dir.xml"));
   const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
   const std::pair<std::vector<std::string>, std::string> rows[] = {
       {{}, "Error: No command line defined.\n\n" + kUsage + " </debug>\n" + kTail + "\n"},
@@ -87,7 +88,7 @@ TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, err);
   }
-  EXPECT_EQ(dir_.List(), (std::set<std::string>{"in.abr", "data.old.xml", "dir.xml"}));
+  EXPECT_EQ(dir_.Listing(), "data.old.xml dir.xml in.abr");
 }
 
 TEST_F(TidemillTest, RefusedBatchRunStillWritesItsLog) {
@@ -109,7 +110,7 @@ TEST_F(TidemillTest, BatchModeWithAndWithoutLog) {
   o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.err, kBoxes);
-  EXPECT_EQ(dir_.List(), (std::set<std::string>{"in.abr", "diag.xml"}));
+  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr");
 }
 
 TEST_F(TidemillTest, InteractiveLogHoldsOnlyTheStartUpLines) {
@@ -120,7 +121,7 @@ TEST_F(TidemillTest, InteractiveLogHoldsOnlyTheStartUpLines) {
 }
 
 TEST_F(TidemillTest, PathsWithBlanks) {
-  std::filesystem::create_directory(dir_ / "my dir");
+  std::filesystem::create_directory(dir_.File("my dir"));
   dir_.Write("my dir/in put.abr", "20240301000000 1.5\r\n");
   const Outcome o = RunTidemill(dir_.Path(), {"my dir/in put.abr", "out dir/out \"1\".xml", "/batch", "/diagfile", "my dir/diag file.xml"});
   EXPECT_EQ(o.status, 0);
@@ -131,9 +132,9 @@ TEST_F(TidemillTest, PathsWithBlanks) {
 }
 
 TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
-  std::filesystem::create_directory(dir_ / "diag.xml");
-  std::filesystem::create_directory(dir_ / "ro");
-  ::chmod((dir_ / "ro").c_str(), 0555);
+  std::filesystem::create_directory(dir_.File("diag.xml"));
+  std::filesystem::create_directory(dir_.File("ro"));
+  ::chmod(dir_.File("ro").c_str(), 0555);
   // Root writes into any directory; /sys refuses file creation even to root.
   const std::string readOnly = ::geteuid() == 0 ? "/sys/tidemill-diag.xml" : t_ + "ro/diag.xml";
   const std::pair<std::string, std::string> rows[] = {
@@ -147,7 +148,7 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "Tidemill: " + report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics\n");
   }
-  EXPECT_EQ(dir_.List(), (std::set<std::string>{"in.abr", "diag.xml", "ro"}));
+  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr ro");
 }
 
 TEST_F(TidemillTest, EachRouteReachesItsConverter) {
@@ -169,7 +170,7 @@ TEST_F(TidemillTest, EachRouteReachesItsConverter) {
 }
 
 TEST_F(TidemillTest, UntrappedErrorExitsWithOne) {
-  const std::string gone = dir_ / "gone";
+  const std::string gone = dir_.File("gone");
   std::filesystem::create_directory(gone);
   const Outcome o = RunTidemill(gone, {"in.abr", "out.xml"}, true);
   EXPECT_EQ(o.status, 1);

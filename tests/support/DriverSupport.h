@@ -1,92 +1,34 @@
-// Helpers shared by the driver, diagnostics and end-to-end tests.
+// Helpers of the driver, diagnostics and end-to-end tests (beside FaultyFileSystem.h).
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/FileSystem.h"
 #include "diagnostics/MessageBox.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill::testing {
 
-// A fresh directory, removed with everything in it (write permission restored first).
-class TempDir {
+// The faulty file system with a current directory of the test's choosing, one that fails,
+// and a count of the files opened for reading.
+class DriverFileSystem : public FaultyFileSystem {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tidemill-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec); !ec && it != decltype(it)(); it.increment(ec))
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  void Write(const std::string& name, const std::string& text) const { std::ofstream(*this / name, std::ios::binary) << text; }
-  std::string Read(const std::string& name) const {
-    std::ostringstream s;
-    s << std::ifstream(*this / name, std::ios::binary).rdbuf();
-    return s.str();
-  }
-  // Every entry below the directory, hidden ones included, relative and sorted.
-  std::set<std::string> List() const {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(path_))
-      names.insert(std::filesystem::relative(e.path(), path_).string());
-    return names;
-  }
-
- private:
-  std::string path_;
-};
-
-// The real file system, with failures and a current directory that a test sets.
-class FaultyFileSystem : public FileSystem {
- public:
-  std::optional<Error> openError, createError, closeError, renameError, cwdError;
   std::optional<std::string> currentDirectory;
-  int openCalls = 0;
+  bool failCurrentDirectory = false;  // raises error 53, as getcwd in a removed directory
+  int openReads = 0;
 
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    ++openCalls;
-    if (openError) throw *openError;
-    return RealFileSystem().OpenRead(path);
+    ++openReads;
+    return FaultyFileSystem::OpenRead(path);
   }
-  std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
-    if (createError) throw *createError;
-    auto file = RealFileSystem().CreateTemporary(target, temporaryPath);
-    if (!closeError) return file;
-    struct FailingClose : OutputFile {
-      std::unique_ptr<OutputFile> inner;
-      Error error;
-      FailingClose(std::unique_ptr<OutputFile> f, Error e) : inner(std::move(f)), error(std::move(e)) {}
-      void Write(const void* data, std::size_t size) override { inner->Write(data, size); }
-      void Close() override { throw error; }
-    };
-    return std::make_unique<FailingClose>(std::move(file), *closeError);
-  }
-  void Rename(const std::string& from, const std::string& to) override {
-    if (renameError) throw *renameError;
-    RealFileSystem().Rename(from, to);
-  }
-  bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
-  std::optional<uint64_t> FileSize(const std::string& path) override { return RealFileSystem().FileSize(path); }
   std::string CurrentDirectory() override {
-    if (cwdError) throw *cwdError;
-    return currentDirectory ? *currentDirectory : RealFileSystem().CurrentDirectory();
+    if (failCurrentDirectory) throw Error(kErrFileNotFound, "File not found: .");
+    return currentDirectory ? *currentDirectory : FaultyFileSystem::CurrentDirectory();
   }
 };
 
