@@ -1,5 +1,4 @@
 #include "converters/Converters.h"
-
 #include "diagnostics/ReportMessage.h"
 
 namespace tidemill {

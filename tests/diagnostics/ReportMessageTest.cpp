@@ -1,8 +1,7 @@
-#include "diagnostics/ReportMessage.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Program.h"
+#include "diagnostics/ReportMessage.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/RunState.h"
 #include "support/DriverSupport.h"
@@ -63,14 +62,6 @@ TEST_F(ReportMessageTest, WithoutBatchLogPairAMessageBoxIsShown) {
       }
     }
   }
-}
-
-TEST_F(ReportMessageTest, ModuleErrorsReportNumberDescriptionAndProcedure) {
-  EXPECT_TRUE(RunReportingErrors("Quiet", [] { return true; }));
-  EXPECT_FALSE(RunReportingErrors("Refusing", [] { return false; }));
-  EXPECT_FALSE(RunReportingErrors("ConvertAbr2XML", []() -> bool { throw Error(kErrFileNotFound, "File not found: x"); }));
-  EXPECT_EQ(recorder_.boxes,
-            (std::vector<Box>{{"Error 53 (File not found: x) in procedure ConvertAbr2XML of Module Mod_Main", kStyleCritical, "Error:"}}));
 }
 
 }  // namespace

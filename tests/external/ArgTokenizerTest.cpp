@@ -1,8 +1,8 @@
-#include "external/ArgTokenizer.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
+
+#include "external/ArgTokenizer.h"
 
 namespace tidemill {
 namespace {

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
+#include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/Error.h"
-#include "common/FileSystem.h"
 #include "diagnostics/MessageBox.h"
 #include "support/FaultyFileSystem.h"
 
@@ -32,15 +34,8 @@ class DriverFileSystem : public FaultyFileSystem {
   }
 };
 
-struct Box {
-  std::string text;
-  int32_t style;
-  std::string title;
-  bool operator==(const Box&) const = default;
-};
-inline std::ostream& operator<<(std::ostream& os, const Box& b) {
-  return os << "{\"" << b.text << "\", " << b.style << ", \"" << b.title << "\"}";
-}
+// A message box: text, style, title.
+using Box = std::tuple<std::string, int32_t, std::string>;
 
 // Collects the message boxes shown while it lives.
 class BoxRecorder {
@@ -48,7 +43,7 @@ class BoxRecorder {
   std::vector<Box> boxes;
   BoxRecorder()
       : scope_([this](std::string_view text, int32_t style, std::string_view title) {
-          boxes.push_back({std::string(text), style, std::string(title)});
+          boxes.emplace_back(text, style, title);
         }) {}
 
  private:
@@ -61,54 +56,38 @@ inline constexpr const char* kDiagRoot =
     R"(xsi:schemaLocation="http://www.orva.example/orva/QX HTTP://www.orva.example/schemas/version1.0/qx-schemas/qx_diag.xsd" )"
     R"(version="1.2")";
 
-struct DiagLine {
-  int level;
-  std::string message;  // the description after "<exe> yyyy-mm-dd hh:mm:ss : ", unescaped
-  bool operator==(const DiagLine&) const = default;
-};
-inline std::ostream& operator<<(std::ostream& os, const DiagLine& l) { return os << l.level << " \"" << l.message << "\""; }
+// A log line: level and the message after "<exe> yyyy-mm-dd hh:mm:ss : ", unescaped.
+using DiagLine = std::pair<int, std::string>;
 
-inline std::string Unescape(std::string s) {
-  const std::pair<const char*, const char*> refs[] = {{"&quot;", "\""}, {"&lt;", "<"},   {"&gt;", ">"},
-                                                      {"&#13;", "\r"},  {"&#10;", "\n"}, {"&#9;", "\t"}, {"&amp;", "&"}};
-  for (const auto& [from, to] : refs)
-    for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += std::string_view(to).size())
-      s.replace(p, std::string_view(from).size(), to);
-  return s;
-}
-
-// The lines of a diagnostics file; fails the test when the frame (declaration, root, closing,
-// CR LF line ends, tab indentation) or a description's "<exe> yyyy-mm-dd hh:mm:ss : " is not exact.
+// The lines of a diagnostics file; fails the test unless every row of the file is exact: the
+// declaration, the root, one tab-indented line element per message, the closing tag, CR LF ends.
 inline std::vector<DiagLine> ReadDiagLines(const std::string& text, const std::string& exe) {
+  const std::regex line("\t<line level=\"([134])\" description=\"" + exe +
+                        R"re( \d{4}-\d\d-\d\d \d\d:\d\d:\d\d : ([^"]*)"/>)re");
   std::vector<std::string> rows;
-  for (std::size_t p = 0, q; (q = text.find("\r\n", p)) != std::string::npos; p = q + 2) rows.push_back(text.substr(p, q - p));
+  for (std::size_t p = 0, q; (q = text.find("\r\n", p)) != std::string::npos; p = q + 2)
+    rows.push_back(text.substr(p, q - p));
   std::vector<DiagLine> lines;
-  if (rows.size() < 2 || text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) {
+  if (rows.size() < 2 || text.size() < 2 || !text.ends_with("\r\n") || rows[0] != kDiagDeclaration) {
     ADD_FAILURE() << "not a diagnostics file: " << text;
-    return lines;
-  }
-  EXPECT_EQ(rows[0], kDiagDeclaration);
-  if (rows[1] == std::string(kDiagRoot) + "/>") {
-    EXPECT_EQ(rows.size(), 2u);
-    return lines;
-  }
-  EXPECT_EQ(rows[1], std::string(kDiagRoot) + ">");
-  EXPECT_EQ(rows.back(), "</Diag>");
-  const std::string head = "\t<line level=\"";
-  for (std::size_t i = 2; i + 1 < rows.size(); ++i) {
-    const std::string& r = rows[i];
-    const auto mid = r.find("\" description=\"");
-    if (r.rfind(head, 0) != 0 || mid == std::string::npos || r.size() < mid + 18 || r.compare(r.size() - 3, 3, "\"/>") != 0) {
-      ADD_FAILURE() << "bad line element: " << r;
-      continue;
+  } else if (rows[1] != std::string(kDiagRoot) + "/>") {
+    EXPECT_EQ(rows[1], std::string(kDiagRoot) + ">");
+    EXPECT_EQ(rows.back(), "</Diag>");
+    for (std::size_t i = 2; i + 1 < rows.size(); ++i) {
+      std::smatch m;
+      if (!std::regex_match(rows[i], m, line)) ADD_FAILURE() << "bad line element: " << rows[i];
+      std::string message = m.size() > 2 ? m[2].str() : "";
+      for (const auto& [ref, c] : {std::pair{"&quot;", "\""},
+                                   {"&lt;", "<"},
+                                   {"&gt;", ">"},
+                                   {"&#13;", "\r"},
+                                   {"&#10;", "\n"},
+                                   {"&#9;", "\t"},
+                                   {"&amp;", "&"}})
+        for (std::size_t p = 0; (p = message.find(ref, p)) != std::string::npos; ++p)
+          message.replace(p, std::strlen(ref), c);
+      lines.emplace_back(m.size() > 1 ? std::stoi(m[1].str()) : 0, message);
     }
-    const std::string level = r.substr(head.size(), mid - head.size());
-    const std::string description = Unescape(r.substr(mid + 15, r.size() - 3 - mid - 15));
-    EXPECT_TRUE(level.size() == 1 && std::string("134").find(level[0]) != std::string::npos) << r;
-    std::string shape = description.substr(std::min(description.size(), exe.size() + 1), 22);
-    for (char& c : shape) c = (c >= '0' && c <= '9') ? 'd' : c;
-    EXPECT_TRUE(description.rfind(exe + " ", 0) == 0 && shape == "dddd-dd-dd dd:dd:dd : ") << description;
-    lines.push_back({level.empty() ? 0 : level[0] - '0', description.substr(std::min(description.size(), exe.size() + 23))});
   }
   return lines;
 }
