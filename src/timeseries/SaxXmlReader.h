@@ -1,0 +1,90 @@
+// Event-driven XML reading: the callback interfaces the program's handlers implement, and a
+// reader that drives them from libxml2's SAX2 push parser.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tidemill {
+
+// Where the parser stands; valid only during a parse.
+class SaxLocator {
+ public:
+  virtual ~SaxLocator() = default;
+  // 1-based line of the current event, 0 outside a parse.
+  virtual int32_t lineNumber() const = 0;
+  // 1-based column of the current event, 0 outside a parse.
+  virtual int32_t columnNumber() const = 0;
+};
+
+// The attribute list of one start tag; its values point into the parser's buffers and live
+// only for the startElement call. Namespace declarations are not attributes.
+class SaxAttributes {
+ public:
+  virtual ~SaxAttributes() = default;
+  // Number of attributes.
+  virtual int32_t length() const = 0;
+  // The value of the attribute with this qualified name (prefix:local); error 5 when absent.
+  std::string_view getValueFromQName(std::string_view strQName) const;
+  // The value of the attribute with this qualified name, or false when absent.
+  virtual bool FindValue(std::string_view strQName, std::string_view& value) const = 0;
+};
+
+// The content callbacks, made one at a time in document order. An exception thrown from one
+// ends the parse and leaves parseURL with it.
+class SaxContentHandler {
+ public:
+  virtual ~SaxContentHandler() = default;
+  virtual void documentLocator(const SaxLocator& oLocator) { (void)oLocator; }
+  virtual void startDocument() {}
+  // Names arrive as local names; strQName is prefix:local.
+  virtual void startElement(std::string_view strNamespaceURI, std::string_view strLocalName,
+                            std::string_view strQName, const SaxAttributes& oAttributes) {
+    (void)strNamespaceURI, (void)strLocalName, (void)strQName, (void)oAttributes;
+  }
+  // Text in UTF-8, entities resolved; one element's text may come in several pieces.
+  virtual void characters(std::string_view strChars) { (void)strChars; }
+  virtual void endElement(std::string_view strNamespaceURI, std::string_view strLocalName,
+                          std::string_view strQName) {
+    (void)strNamespaceURI, (void)strLocalName, (void)strQName;
+  }
+  virtual void endDocument() {}
+};
+
+// The error callbacks: recoverable errors, the fatal error that ends the parse, and warnings.
+class SaxErrorHandler {
+ public:
+  virtual ~SaxErrorHandler() = default;
+  virtual void error(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
+  virtual void fatalError(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
+  virtual void ignorableWarning(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
+};
+
+// Reads a document as a stream of callbacks, never as a tree. No external entity or DTD is
+// loaded; internal entities are expanded within the library's limits.
+class SaxXmlReader {
+ public:
+  // Block size fed to the parser.
+  static constexpr std::size_t kBlockSize = 256 * 1024;
+
+  void contentHandler(SaxContentHandler* handler) { content_ = handler; }
+  void errorHandler(SaxErrorHandler* handler) { errors_ = handler; }
+
+  // Parses the file at path (read through the file-system seam). The content handler's
+  // startDocument comes first, even for an empty or missing file; endDocument only after a
+  // parse without fatal error. A fatal parse error raises an Error with the parser's code and
+  // its message "<message> at line L, column C of <path>"; a callback's exception passes on.
+  void parseURL(const std::string& path);
+  // Parses a document held in memory; name stands for the file in messages.
+  void parse(std::string_view document, const std::string& name);
+
+ private:
+  template <class Feed>
+  void Run(const std::string& name, Feed&& feed);
+
+  SaxContentHandler* content_ = nullptr;
+  SaxErrorHandler* errors_ = nullptr;
+};
+
+}  // namespace tidemill
