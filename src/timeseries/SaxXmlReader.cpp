@@ -6,6 +6,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -71,6 +73,13 @@ class ParseSession final : public SaxLocator, public SaxAttributes {
 
   bool Stopped() const { return failure_ != nullptr || fatal_.has_value(); }
 
+  // Ends the parse with an exception. The parser is stopped from a callback; a failed read
+  // stops it by itself (stopping it there would pull its input away under its feet).
+  void Fail(std::exception_ptr failure, bool stopParser = true) {
+    if (failure_ == nullptr) failure_ = std::move(failure);
+    if (stopParser && ctxt_ != nullptr) xmlStopParser(ctxt_);
+  }
+
   // Runs a callback of the program's handlers; an exception stops the parser.
   template <class Call>
   void Guard(Call&& call) {
@@ -78,8 +87,7 @@ class ParseSession final : public SaxLocator, public SaxAttributes {
     try {
       call();
     } catch (...) {
-      failure_ = std::current_exception();
-      if (ctxt_ != nullptr) xmlStopParser(ctxt_);
+      Fail(std::current_exception());
     }
   }
 
@@ -127,6 +135,17 @@ class ParseSession final : public SaxLocator, public SaxAttributes {
       });
     }
     if (e.level == XML_ERR_FATAL && !Stopped()) fatal_.emplace(code, std::move(message));
+  }
+
+  // A warning of the reader's own, at the parser's current place.
+  void Warning(int code, const std::string& message) {
+    xmlError warning{};
+    warning.level = XML_ERR_WARNING;
+    warning.code = code;
+    warning.message = const_cast<char*>(message.c_str());
+    warning.line = lineNumber();
+    warning.int2 = columnNumber();
+    ParseError(warning);
   }
 
   // Raises what ended the parse, if anything did.
@@ -184,21 +203,12 @@ void OnError(void*, xmlErrorPtr error) {
 
 void IgnoreGenericError(void*, const char*, ...) {}
 
-// Only entities declared inside the document are expanded; an external one is treated as
-// undeclared, so nothing outside the document is ever loaded.
-xmlEntityPtr OnGetEntity(void* ctx, const xmlChar* name) {
-  auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-  if (xmlEntityPtr predefined = xmlGetPredefinedEntity(name)) return predefined;
-  if (ctxt == nullptr || ctxt->myDoc == nullptr) return nullptr;
-  xmlEntityPtr entity = xmlGetDocEntity(ctxt->myDoc, name);
-  return entity != nullptr && entity->etype == XML_INTERNAL_GENERAL_ENTITY ? entity : nullptr;
-}
-
-xmlEntityPtr OnGetParameterEntity(void* ctx, const xmlChar* name) {
-  auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-  if (ctxt == nullptr || ctxt->myDoc == nullptr) return nullptr;
-  xmlEntityPtr entity = xmlGetParameterEntity(ctxt->myDoc, name);
-  return entity != nullptr && entity->etype == XML_INTERNAL_PARAMETER_ENTITY ? entity : nullptr;
+// Nothing outside the document is ever loaded: no external entity, no external DTD. The
+// refusal is told the way libxml2 tells a load that failed.
+xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCtxtPtr) {
+  if (tCurrent != nullptr) tCurrent->Warning(XML_IO_LOAD_ERROR, "failed to load external entity \"" +
+                                                                    std::string(url != nullptr ? url : "") + "\"");
+  return nullptr;
 }
 
 const xmlSAXHandler& Callbacks() {
@@ -220,8 +230,6 @@ const xmlSAXHandler& Callbacks() {
     h.reference = nullptr;
     h.comment = nullptr;
     h.processingInstruction = nullptr;
-    h.getEntity = OnGetEntity;
-    h.getParameterEntity = OnGetParameterEntity;
     h.setDocumentLocator = nullptr;
     h.warning = nullptr;
     h.error = nullptr;
@@ -240,15 +248,21 @@ struct ContextDeleter {
   }
 };
 
-// Sets the session and a silent generic error channel for the life of one parse.
+// Sets the session, a silent generic error channel and the refusing entity loader for the
+// life of one parse.
 class SessionScope {
  public:
   explicit SessionScope(ParseSession* session)
-      : previous_(tCurrent), genericError_(xmlGenericError), genericContext_(xmlGenericErrorContext) {
+      : previous_(tCurrent),
+        genericError_(xmlGenericError),
+        genericContext_(xmlGenericErrorContext),
+        loader_(xmlGetExternalEntityLoader()) {
     tCurrent = session;
     xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+    xmlSetExternalEntityLoader(RefuseExternalEntity);
   }
   ~SessionScope() {
+    xmlSetExternalEntityLoader(loader_);
     xmlSetGenericErrorFunc(genericContext_, genericError_);
     tCurrent = previous_;
   }
@@ -259,62 +273,109 @@ class SessionScope {
   ParseSession* previous_;
   xmlGenericErrorFunc genericError_;
   void* genericContext_;
+  xmlExternalEntityLoader loader_;
 };
 
 }  // namespace
 
-template <class Feed>
-void SaxXmlReader::Run(const std::string& name, Feed&& feed) {
+namespace {
+
+// The context of the parser's read callback: where the bytes come from, and the session that
+// takes an exception the source raises.
+template <class Source>
+struct ReadContext {
+  Source* source;
+  ParseSession* session;
+};
+
+template <class Source>
+int ReadCallback(void* context, char* buffer, int size) {
+  auto* c = static_cast<ReadContext<Source>*>(context);
+  if (c->session->Stopped()) return 0;
+  try {
+    return static_cast<int>((*c->source)(buffer, static_cast<std::size_t>(size)));
+  } catch (...) {
+    c->session->Fail(std::current_exception(), false);
+    return -1;
+  }
+}
+
+// Reads a file through the file-system seam in large blocks and hands them out in the
+// parser's smaller pieces.
+class BlockSource {
+ public:
+  explicit BlockSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), block_(SaxXmlReader::kBlockSize) {}
+
+  std::size_t operator()(char* out, std::size_t size) {
+    if (position_ == end_) {
+      end_ = file_->Read(block_.data(), block_.size());
+      position_ = 0;
+    }
+    const std::size_t n = std::min(size, end_ - position_);
+    std::memcpy(out, block_.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  std::vector<char> block_;
+  std::size_t position_ = 0;
+  std::size_t end_ = 0;
+};
+
+class MemorySource {
+ public:
+  explicit MemorySource(std::string_view document) : rest_(document) {}
+
+  std::size_t operator()(char* out, std::size_t size) {
+    const std::size_t n = std::min(size, rest_.size());
+    std::memcpy(out, rest_.data(), n);
+    rest_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+}  // namespace
+
+template <class Open>
+void SaxXmlReader::Run(const std::string& name, Open&& open) {
   ParseSession session(content_, errors_, name);
   SessionScope scope(&session);
   if (content_ != nullptr) {
     content_->documentLocator(session);
     content_->startDocument();
   }
+  auto source = open();
+  using Source = decltype(source);
+  ReadContext<Source> context{&source, &session};
 
+  // The parser pulls its input through the read callback: unlike libxml2's push mode, it
+  // then names a truncated document as such ("Premature end of data in tag ...").
   xmlSAXHandler sax = Callbacks();
-  std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, name.c_str()));
+  std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(
+      xmlCreateIOParserCtxt(&sax, nullptr, ReadCallback<Source>, nullptr, &context, XML_CHAR_ENCODING_NONE));
   if (!ctxt) throw Error(kErrOutOfMemory);
-  // Entities are substituted (internal ones only, see OnGetEntity) so that text and
-  // attribute values arrive resolved; the expansion limits stay on (no XML_PARSE_HUGE).
+  // Entities are substituted so that text and attribute values arrive resolved; only those
+  // declared in the document can be (RefuseExternalEntity), and the expansion limits stay on
+  // (no XML_PARSE_HUGE).
   xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NOENT | XML_PARSE_NONET);
   session.Attach(ctxt.get());
-
-  feed([&](const char* data, std::size_t size, bool last) {
-    if (session.Stopped()) return false;
-    xmlParseChunk(ctxt.get(), data, static_cast<int>(size), last ? 1 : 0);
-    return !session.Stopped();
-  });
+  xmlParseDocument(ctxt.get());
   session.Attach(nullptr);
   session.RaiseFailure();
   if (content_ != nullptr) content_->endDocument();
 }
 
 void SaxXmlReader::parseURL(const std::string& path) {
-  std::unique_ptr<InputFile> file;
-  std::vector<char> block;
-  Run(path, [&](auto&& chunk) {
-    file = Fs().OpenRead(path);
-    block.resize(kBlockSize);
-    for (;;) {
-      const std::size_t n = file->Read(block.data(), block.size());
-      if (n < block.size()) {
-        chunk(block.data(), n, true);
-        return;
-      }
-      if (!chunk(block.data(), n, false)) return;
-    }
-  });
+  Run(path, [&] { return BlockSource(Fs().OpenRead(path)); });
 }
 
 void SaxXmlReader::parse(std::string_view document, const std::string& name) {
-  Run(name, [&](auto&& chunk) {
-    while (document.size() > kBlockSize) {
-      if (!chunk(document.data(), kBlockSize, false)) return;
-      document.remove_prefix(kBlockSize);
-    }
-    chunk(document.data(), document.size(), true);
-  });
+  Run(name, [&] { return MemorySource(document); });
 }
 
 }  // namespace tidemill

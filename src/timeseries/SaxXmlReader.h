@@ -65,7 +65,7 @@ class SaxErrorHandler {
 // loaded; internal entities are expanded within the library's limits.
 class SaxXmlReader {
  public:
-  // Block size fed to the parser.
+  // Size of the blocks in which a file is read.
   static constexpr std::size_t kBlockSize = 256 * 1024;
 
   void contentHandler(SaxContentHandler* handler) { content_ = handler; }
@@ -80,8 +80,8 @@ class SaxXmlReader {
   void parse(std::string_view document, const std::string& name);
 
  private:
-  template <class Feed>
-  void Run(const std::string& name, Feed&& feed);
+  template <class Open>
+  void Run(const std::string& name, Open&& open);
 
   SaxContentHandler* content_ = nullptr;
   SaxErrorHandler* errors_ = nullptr;
