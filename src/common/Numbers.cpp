@@ -149,10 +149,10 @@ char* AppendNumberText(float value, char* out) {
   while (ndigits > 1 && digits[ndigits - 1] == '0') --ndigits;
   const char* e = p + 8;  // at 'e'
   int exponent = 0;
-  std::from_chars(e[1] == '+' ? e + 2 : e + 1, res.ptr, exponent);
+  std::from_chars(e + 2, res.ptr, exponent);  // the sign is always written
   if (e[1] == '-') exponent = -exponent;
 
-  if (exponent < -5 || exponent >= 7) {
+  if (exponent < -4 || exponent >= 7) {
     *out++ = digits[0];
     if (ndigits > 1) {
       *out++ = '.';

@@ -1,0 +1,145 @@
+#include "common/Numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "common/Error.h"
+
+namespace tidemill {
+namespace {
+
+int ErrorNumberOf(void (*f)()) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(LeadingNumber, ReadsTheLeadingNumberOnly) {
+  const struct {
+    const char* text;
+    double expected;
+  } cases[] = {
+      {"", 0},
+      {"abc", 0},
+      {"12", 12},
+      {"  -3.25", -3.25},
+      {"+7", 7},
+      {"1,5", 1},            // the comma ends the number
+      {"1 2 3", 123},        // blanks anywhere are skipped
+      {"\t4\n5", 45},        // tabs and line feeds too
+      {"1.5.6", 1.5},        // one decimal point only
+      {".5", 0.5},
+      {"-.25", -0.25},
+      {"5.", 5},
+      {"1E3", 1000},
+      {"1e-2", 0.01},
+      {"2D2", 200},          // the old double-precision exponent letter
+      {"3E", 3},             // an exponent without digits ends before the letter
+      {"3E+", 3},
+      {"3Ex", 3},
+      {"-", 0},
+      {".", 0},
+      {"e5", 0},
+      {"12abc", 12},
+      {"-999.99", -999.99},
+      {"0.000123", 0.000123},
+      {"1 E 2", 100},
+      {"1e-400", 0},
+      {"0000000000000000000000000000000000000000000000001", 1},
+      {"123456789012345678901234567890123456789012345678901234567890", 1.2345678901234568e59},
+      {"0.00000000000000000000000000000000000000000000000000000000001234", 1.234e-59},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << '"' << c.text << '"';
+  }
+}
+
+TEST(LeadingNumber, IsExactForShortDecimals) {
+  EXPECT_EQ(LeadingNumber("0.1"), 0.1);
+  EXPECT_EQ(LeadingNumber("-999.99"), -999.99);
+  EXPECT_EQ(static_cast<float>(LeadingNumber("-999.99")), -999.99f);
+  EXPECT_EQ(LeadingNumber("1.7976931348623157e308"), std::numeric_limits<double>::max());
+}
+
+TEST(LeadingNumber, OverflowIsError6) {
+  EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("1e400"); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("-2e308"); }), kErrOverflow);
+}
+
+TEST(RoundHalfEven32, RoundsHalfToEvenAndChecksRange) {
+  const struct {
+    double value;
+    int32_t expected;
+  } cases[] = {{2.5, 2},   {3.5, 4},   {-0.5, 0},         {-1.5, -2},         {0.49999, 0},
+               {2.51, 3},  {-2.5, -2}, {2147483647.0, 2147483647}, {-2147483648.0, INT32_MIN},
+               {2147483646.5, 2147483646}};
+  for (const auto& c : cases) EXPECT_EQ(RoundHalfEven32(c.value), c.expected) << c.value;
+  EXPECT_EQ(ErrorNumberOf([] { RoundHalfEven32(2147483647.5); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { RoundHalfEven32(-2147483649.0); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { RoundHalfEven32(std::nan("")); }), kErrOverflow);
+}
+
+TEST(ToSingle, OverflowOnlyBeyondTheSingleRange) {
+  EXPECT_EQ(ToSingle(1.5), 1.5f);
+  EXPECT_EQ(ToSingle(3.4028234e38), std::numeric_limits<float>::max());
+  EXPECT_EQ(ErrorNumberOf([] { ToSingle(1e39); }), kErrOverflow);
+  EXPECT_TRUE(std::isnan(ToSingle(std::nan(""))));
+}
+
+TEST(NumberText, GeneralFormWithSevenSignificantDigits) {
+  const struct {
+    float value;
+    const char* expected;
+  } cases[] = {
+      {0.0f, "0"},
+      {-0.0f, "0"},
+      {12.0f, "12"},
+      {-999.0f, "-999"},
+      {0.5f, ".5"},
+      {-0.25f, "-.25"},
+      {12.25f, "12.25"},
+      {-999.99f, "-999.99"},
+      {1.0f / 3.0f, ".3333333"},
+      {2.0f / 3.0f, ".6666667"},
+      {1234567.0f, "1234567"},
+      {9999999.0f, "9999999"},
+      {12345678.0f, "1.234568E+07"},
+      {10000000.0f, "1E+07"},
+      {1e20f, "1E+20"},
+      {1.5e-7f, "1.5E-07"},
+      {0.0001f, ".0001"},
+      {0.00001f, "1E-05"},
+      {0.000012345f, "1.2345E-05"},
+      {-3.4028235e38f, "-3.402823E+38"},
+      {1.4e-45f, "1.401298E-45"},
+      {100.0f, "100"},
+      {123.456f, "123.456"},
+      {0.1f, ".1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NumberText(c.value), c.expected) << c.value;
+}
+
+TEST(NumberText, NonFiniteValues) {
+  EXPECT_EQ(NumberText(std::numeric_limits<float>::quiet_NaN()), "nan");
+  EXPECT_EQ(NumberText(std::numeric_limits<float>::infinity()), "inf");
+  EXPECT_EQ(NumberText(-std::numeric_limits<float>::infinity()), "-inf");
+}
+
+TEST(NumberText, ReadsBackWithinSevenDigits) {
+  // Every text must come back through the leading-number rule to the same 7 digits.
+  for (float v = -1e6f; v < 1e6f; v = v * -1.37f + 0.731f) {
+    const float back = static_cast<float>(LeadingNumber(NumberText(v)));
+    EXPECT_NEAR(back, v, std::fabs(v) * 1e-6f) << v;
+    if (std::fabs(v) > 5e5f) break;
+  }
+  EXPECT_EQ(IntegerText(-2147483648LL), "-2147483648");
+  EXPECT_EQ(IntegerText(0), "0");
+}
+
+}  // namespace
+}  // namespace tidemill
