@@ -40,13 +40,10 @@ std::string_view View(const xmlChar* begin, const xmlChar* end) {
 
 // The state of one parse; the libxml2 callbacks find it through a thread-local pointer, which
 // also serves the nested parser contexts that libxml2 makes for entity content.
-class ParseSession final : public SaxLocator, public SaxAttributes {
+class ParseSession final : public SaxAttributes {
  public:
-  ParseSession(SaxContentHandler* content, SaxErrorHandler* errors, std::string name)
-      : content_(content), errors_(errors), name_(std::move(name)) {}
-
-  int32_t lineNumber() const override { return ctxt_ != nullptr ? xmlSAX2GetLineNumber(ctxt_) : 0; }
-  int32_t columnNumber() const override { return ctxt_ != nullptr ? xmlSAX2GetColumnNumber(ctxt_) : 0; }
+  ParseSession(SaxContentHandler* content, SaxErrorHandler* errors, const SaxLocator& locator, std::string name)
+      : content_(content), errors_(errors), locator_(locator), name_(std::move(name)) {}
 
   int32_t length() const override { return attributeCount_; }
 
@@ -126,11 +123,11 @@ class ParseSession final : public SaxLocator, public SaxAttributes {
     if (errors_ != nullptr) {
       Guard([&] {
         if (e.level == XML_ERR_FATAL) {
-          errors_->fatalError(*this, message, code);
+          errors_->fatalError(locator_, message, code);
         } else if (e.level == XML_ERR_ERROR) {
-          errors_->error(*this, message, code);
+          errors_->error(locator_, message, code);
         } else {
-          errors_->ignorableWarning(*this, message, code);
+          errors_->ignorableWarning(locator_, message, code);
         }
       });
     }
@@ -143,8 +140,8 @@ class ParseSession final : public SaxLocator, public SaxAttributes {
     warning.level = XML_ERR_WARNING;
     warning.code = code;
     warning.message = const_cast<char*>(message.c_str());
-    warning.line = lineNumber();
-    warning.int2 = columnNumber();
+    warning.line = locator_.lineNumber();
+    warning.int2 = locator_.columnNumber();
     ParseError(warning);
   }
 
@@ -167,6 +164,7 @@ class ParseSession final : public SaxLocator, public SaxAttributes {
 
   SaxContentHandler* content_;
   SaxErrorHandler* errors_;
+  const SaxLocator& locator_;
   std::string name_;
   xmlParserCtxtPtr ctxt_ = nullptr;
   const xmlChar** attributes_ = nullptr;
@@ -341,12 +339,20 @@ class MemorySource {
 
 }  // namespace
 
+int32_t SaxXmlReader::Position::lineNumber() const {
+  return parser != nullptr ? xmlSAX2GetLineNumber(static_cast<xmlParserCtxtPtr>(parser)) : 0;
+}
+
+int32_t SaxXmlReader::Position::columnNumber() const {
+  return parser != nullptr ? xmlSAX2GetColumnNumber(static_cast<xmlParserCtxtPtr>(parser)) : 0;
+}
+
 template <class Open>
 void SaxXmlReader::Run(const std::string& name, Open&& open) {
-  ParseSession session(content_, errors_, name);
+  ParseSession session(content_, errors_, position_, name);
   SessionScope scope(&session);
   if (content_ != nullptr) {
-    content_->documentLocator(session);
+    content_->documentLocator(position_);
     content_->startDocument();
   }
   auto source = open();
@@ -364,7 +370,9 @@ void SaxXmlReader::Run(const std::string& name, Open&& open) {
   // (no XML_PARSE_HUGE).
   xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NOENT | XML_PARSE_NONET);
   session.Attach(ctxt.get());
+  position_.parser = ctxt.get();
   xmlParseDocument(ctxt.get());
+  position_.parser = nullptr;
   session.Attach(nullptr);
   session.RaiseFailure();
   if (content_ != nullptr) content_->endDocument();

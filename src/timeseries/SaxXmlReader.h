@@ -8,7 +8,7 @@
 
 namespace tidemill {
 
-// Where the parser stands; valid only during a parse.
+// Where the parser stands during a parse; 0 outside one.
 class SaxLocator {
  public:
   virtual ~SaxLocator() = default;
@@ -65,6 +65,11 @@ class SaxErrorHandler {
 // loaded; internal entities are expanded within the library's limits.
 class SaxXmlReader {
  public:
+  SaxXmlReader() = default;
+  // Handlers keep the reader's locator: the reader stays where it is.
+  SaxXmlReader(const SaxXmlReader&) = delete;
+  SaxXmlReader& operator=(const SaxXmlReader&) = delete;
+
   // Size of the blocks in which a file is read.
   static constexpr std::size_t kBlockSize = 256 * 1024;
 
@@ -83,8 +88,17 @@ class SaxXmlReader {
   template <class Open>
   void Run(const std::string& name, Open&& open);
 
+  // The parser's place during a parse; 0 outside one.
+  class Position : public SaxLocator {
+   public:
+    int32_t lineNumber() const override;
+    int32_t columnNumber() const override;
+    void* parser = nullptr;  // the libxml2 context of the parse under way
+  };
+
   SaxContentHandler* content_ = nullptr;
   SaxErrorHandler* errors_ = nullptr;
+  Position position_;
 };
 
 }  // namespace tidemill

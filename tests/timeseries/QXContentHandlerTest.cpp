@@ -8,8 +8,7 @@
 
 #include "common/DateTime.h"
 #include "diagnostics/MessageBox.h"
-#include "support/FailingFileSystem.h"
-#include "support/TempDir.h"
+#include "support/ReaderSupport.h"
 #include "timeseries/SAXErrorHandler.h"
 
 namespace tidemill {
@@ -485,7 +484,7 @@ TEST_F(QXSideFileTest, FailuresAreError1002WithTheCause) {
 TEST_F(QXSideFileTest, ReadErrorOfTheSideFileIsError1002) {
   dir_.Write("in.bin", Floats(Values(50, 1.0f)));
   const std::string xml = dir_.Write("in.xml", TwoDays());
-  testing::FailingFileSystem fs(dir_.File("in.bin"), 100);
+  testing::FailingReadFileSystem fs(dir_.File("in.bin"), 100);
   ScopedFileSystem scope(fs);
   QXReadResult r = ReadQXFile(xml);
   ASSERT_TRUE(r.error);

@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "common/Error.h"
-#include "support/FailingFileSystem.h"
-#include "support/TempDir.h"
+#include "support/ReaderSupport.h"
 
 namespace tidemill {
 namespace {
@@ -291,7 +290,7 @@ TEST(SaxXmlReaderTest, ReadFailureEndsTheParseWithTheFileError) {
   while (xml.size() < 2 * SaxXmlReader::kBlockSize) xml += "<e v=\"1\"/>";
   xml += "</r>";
   const std::string path = dir.Write("in.xml", xml);
-  testing::FailingFileSystem fs(path, SaxXmlReader::kBlockSize);
+  testing::FailingReadFileSystem fs(path, SaxXmlReader::kBlockSize);
   ScopedFileSystem scope(fs);
   Recorder r;
   SaxXmlReader reader;
