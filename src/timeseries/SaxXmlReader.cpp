@@ -45,23 +45,19 @@ class ParseSession final : public SaxAttributes {
   ParseSession(SaxContentHandler* content, SaxErrorHandler* errors, const SaxLocator& locator, std::string name)
       : content_(content), errors_(errors), locator_(locator), name_(std::move(name)) {}
 
-  int32_t length() const override { return attributeCount_; }
+  int32_t length() const override { return static_cast<int32_t>(attributes_.size()); }
 
-  // Attributes come as (local name, prefix, URI, value start, value end) tuples.
   bool FindValue(std::string_view qname, std::string_view& value) const override {
-    for (int i = 0; i < attributeCount_; ++i) {
-      const xmlChar* const* a = attributes_ + 5 * i;
-      const std::string_view local = View(a[0]);
-      const std::string_view prefix = View(a[1]);
+    for (const Attribute& a : attributes_) {
       bool match;
-      if (prefix.empty()) {
-        match = qname == local;
+      if (a.prefix.empty()) {
+        match = qname == a.local;
       } else {
-        match = qname.size() == prefix.size() + 1 + local.size() && qname.substr(0, prefix.size()) == prefix &&
-                qname[prefix.size()] == ':' && qname.substr(prefix.size() + 1) == local;
+        match = qname.size() == a.prefix.size() + 1 + a.local.size() && qname.substr(0, a.prefix.size()) == a.prefix &&
+                qname[a.prefix.size()] == ':' && qname.substr(a.prefix.size() + 1) == a.local;
       }
       if (match) {
-        value = View(a[3], a[4]);
+        value = a.value;
         return true;
       }
     }
@@ -92,12 +88,15 @@ class ParseSession final : public SaxAttributes {
                     const xmlChar** attributes) {
     if (content_ == nullptr) return;
     Guard([&] {
-      attributes_ = attributes;
-      attributeCount_ = attributeCount;
+      // libxml2 gives (local name, prefix, URI, value start, value end) per attribute.
+      attributes_.clear();
+      for (int i = 0; i < attributeCount; ++i) {
+        const xmlChar* const* a = attributes + 5 * i;
+        attributes_.push_back({View(a[0]), View(a[1]), View(a[3], a[4])});
+      }
       const std::string_view local = View(localname);
       content_->startElement(View(uri), local, QName(prefix, local), *this);
-      attributes_ = nullptr;
-      attributeCount_ = 0;
+      attributes_.clear();
     });
   }
 
@@ -167,8 +166,12 @@ class ParseSession final : public SaxAttributes {
   const SaxLocator& locator_;
   std::string name_;
   xmlParserCtxtPtr ctxt_ = nullptr;
-  const xmlChar** attributes_ = nullptr;
-  int attributeCount_ = 0;
+  struct Attribute {
+    std::string_view local;
+    std::string_view prefix;
+    std::string_view value;
+  };
+  std::vector<Attribute> attributes_;  // of the start tag being delivered
   std::string qname_;
   std::exception_ptr failure_;
   std::optional<Error> fatal_;
