@@ -1,0 +1,168 @@
+#include "config/IniSyntax.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "IniTestFiles.h"
+#include "config/ProfileString.h"
+#include "config/ReadIniSection.h"
+#include "diagnostics/MessageBox.h"
+#include "support/FaultyFileSystem.h"
+
+namespace tidemill {
+namespace {
+
+using testing::FakeOpenFileSystem;
+using testing::MemoryInputFile;
+using testing::TempDir;
+
+std::vector<std::string> SplitLines(const std::string& bytes, std::size_t blockSize) {
+  MemoryInputFile file(bytes);
+  IniLineReader reader(file, blockSize);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.Next(line)) lines.emplace_back(line);
+  return lines;
+}
+
+TEST(IniLineReaderTest, SplitsAtEveryLineEndWhateverTheBlockSize) {
+  const struct {
+    std::string bytes;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+      {"\n", {""}},
+      {"\r\n\r\n", {"", ""}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\r\r\nb\r", {"a", "", "b"}},
+      {"long line here\r\nx", {"long line here", "x"}},
+  };
+  for (const auto& c : cases) {
+    for (const std::size_t block : {1, 2, 3, 5, 65536}) {
+      EXPECT_EQ(SplitLines(c.bytes, block), c.lines) << "block " << block << " bytes " << ::testing::PrintToString(c.bytes);
+    }
+  }
+}
+
+// One key asked of one table; nullopt expects the default.
+struct Ask {
+  std::string key;
+  std::optional<std::string> sectionValue;
+  std::optional<std::string> profileValue;
+};
+
+struct SyntaxCase {
+  const char* what;
+  std::string bytes;
+  bool loaded;
+  std::vector<Ask> asks;
+};
+
+const std::string kDefault = "DEF";
+
+// Both readers go through the same syntax; the profile read keeps the value untrimmed.
+TEST(IniSyntaxTest, BothReadersReadTheSameSyntax) {
+  const SyntaxCase cases[] = {
+      {"lower-case header", "[locations]\r\nA=1\r\n", true, {{"A", "1", "1"}}},
+      {"upper-case header", "[LOCATIONS]\r\nA=1\r\n", true, {{"a", "1", "1"}}},
+      {"blanks inside brackets", "[ Locations ]\r\nA=1\r\n", false, {{"A", {}, {}}}},
+      {"blanks around header", "  [Locations]  \r\nA=1\r\n", true, {{"A", "1", "1"}}},
+      {"key lines", "[Locations]\r\n Name = a = b \r\nDup=1\r\nDUP=2\r\n;x=1\r\nE=\r\nB=   \r\n=5\r\njunk\r\n", true,
+       {{"Name", "a = b", " a = b "}, {"dup", "1", "1"}, {";x", "1", "1"}, {"E", "", {}}, {"B", "", "   "}, {"", {}, {}}}},
+      {"no final line break", "[Locations]\r\nA=1\r\nB=2", true, {{"B", "2", "2"}}},
+      {"unclosed header ends the section", "[Locations]\r\nA=1\r\n[Other\r\nB=2\r\n", true,
+       {{"A", "1", "1"}, {"B", {}, {}}}},
+      {"mixed line ends", "[Locations]\rA=1\nB=2\r\nC=3\n\rD=4\r", true,
+       {{"A", "1", "1"}, {"B", "2", "2"}, {"C", "3", "3"}, {"D", "4", "4"}}},
+      {"header on the last line", "[Other]\r\nA=1\r\n[Locations]\r\n", false, {{"A", {}, {}}}},
+      {"header on the last line, no break", "[Locations]", false, {{"A", {}, {}}}},
+      {"nothing but a blank line", "[Locations]\r\n\r\n", true, {{"A", {}, {}}}},
+      {"keys of other sections", "[Other]\r\nA=1\r\n[Locations]\r\nB=2\r\n[Third]\r\nC=3", true,
+       {{"A", {}, {}}, {"B", "2", "2"}, {"C", {}, {}}}},
+      {"first section of a name", "[Locations]\r\nA=1\r\n[X]\r\n[Locations]\r\nA=2\r\nB=3\r\n", true,
+       {{"A", "1", "1"}, {"B", {}, {}}}},
+      {"Windows-1252 text", "[Locations]\r\nA=caf\xE9\r\n", true, {{"A", "caf\xC3\xA9", "caf\xC3\xA9"}}},
+      {"NUL byte", std::string("[Locations]\r\nA=a\0b", 18), true, {{"A", std::string("a\0b", 3), std::string("a\0b", 3)}}},
+      {"long value", "[Locations]\r\nA=" + std::string(8u << 20, '7'), true,
+       {{"A", std::string(8u << 20, '7'), std::string(254, '7')}}},
+      {"UTF-8 text kept, not case folded", "[Locations]\r\n\xC3\x85=\xE2\x82\xAC\r\n", true,
+       {{"\xC3\x85", "\xE2\x82\xAC", "\xE2\x82\xAC"}, {"\xC3\xA5", {}, {}}}},
+      {"header with more after it", "[Locations] x\r\nA=1\r\n", false, {{"A", {}, {}}}},
+      {"byte order mark", "\xEF\xBB\xBF[Locations]\r\nA=1\r\n", true, {{"A", "1", "1"}}},
+      {"bracketed key line ends", "[Locations]\r\n [x]=1\r\nA=2\r\n", true, {{"[x]", {}, {}}, {"A", {}, {}}}},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = dir.Write("table.ini", c.bytes);
+    clsReadIniSection table;
+    table.File(file);
+    table.Section("Locations");
+    table.ReadSection();
+    EXPECT_EQ(table.Loaded(), c.loaded);
+    for (const auto& ask : c.asks) {
+      SCOPED_TRACE("key " + ask.key);
+      EXPECT_EQ(table.GetKey(ask.key, kDefault), ask.sectionValue.value_or(kDefault));
+      EXPECT_EQ(ReadIniString("Locations", ask.key, kDefault, file), ask.profileValue.value_or(kDefault));
+    }
+  }
+}
+
+TEST(IniSyntaxTest, BadInputGivesDefaultsQuietly) {
+  TempDir dir;
+  std::mt19937 random(7);
+  std::string garbage(1 << 20, '\0');
+  for (char& c : garbage) c = static_cast<char>(random());
+  const std::string paths[] = {
+      dir.Write("garbage.ini", garbage),
+      dir.Write("huge.ini", std::string(50u << 20, 'x')),
+      dir.Write("nul.ini", std::string(4096, '\0')),
+      dir.Write("invalid.ini", "\xFF\xFE[\xC0\xAF]\r\n\xED\xA0\x80=\x80\r\n"),
+      dir.Path(),
+      dir.Path() + "/missing.ini",
+  };
+  int messages = 0;
+  ScopedMessageBoxHandler capture([&](std::string_view, int32_t, std::string_view) { ++messages; });
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    clsReadIniSection table;
+    table.File(path);
+    table.Section("Locations");
+    table.ReadSection(true);
+    EXPECT_FALSE(table.Loaded());
+    EXPECT_EQ(table.GetKey("A"), std::nullopt);
+    EXPECT_EQ(ReadIniString("Locations", "A", kDefault, path), kDefault);
+    EXPECT_EQ(ReadIniInteger("Locations", "A", -3, path), -3);
+  }
+  EXPECT_EQ(messages, 0);
+}
+
+// The wanted section comes first; the megabytes after it are never read.
+TEST(IniSyntaxTest, ReadingStopsAtTheEndOfTheSection) {
+  const std::string bytes = "[S]\r\nA=1\r\nB=2\r\n[T]\r\n" + std::string(4u << 20, 'x');
+  std::size_t bytesRead = 0;
+  FakeOpenFileSystem fs([&](const std::string&) { return std::make_unique<MemoryInputFile>(bytes, &bytesRead); });
+  ScopedFileSystem scoped(fs);
+
+  clsReadIniSection table;
+  table.File("table.ini");
+  table.Section("S");
+  table.ReadSection();
+  EXPECT_EQ(table.GetKey("B"), "2");
+  EXPECT_LT(bytesRead, 1u << 20);
+
+  bytesRead = 0;
+  EXPECT_EQ(ReadIniString("S", "A", "", "table.ini"), "1");
+  EXPECT_LT(bytesRead, 1u << 20);
+}
+
+}  // namespace
+}  // namespace tidemill
