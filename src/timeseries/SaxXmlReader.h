@@ -36,7 +36,9 @@ class SaxAttributes {
 class SaxContentHandler {
  public:
   virtual ~SaxContentHandler() = default;
+  // The reader's locator, before the document starts; it lives as long as the reader.
   virtual void documentLocator(const SaxLocator& oLocator) { (void)oLocator; }
+  // Before any input is read, even for an empty or missing file.
   virtual void startDocument() {}
   // Names arrive as local names; strQName is prefix:local.
   virtual void startElement(std::string_view strNamespaceURI, std::string_view strLocalName,
@@ -45,10 +47,12 @@ class SaxContentHandler {
   }
   // Text in UTF-8, entities resolved; one element's text may come in several pieces.
   virtual void characters(std::string_view strChars) { (void)strChars; }
+  // The end of an element, named as at its start.
   virtual void endElement(std::string_view strNamespaceURI, std::string_view strLocalName,
                           std::string_view strQName) {
     (void)strNamespaceURI, (void)strLocalName, (void)strQName;
   }
+  // After the whole document has been read without a fatal error.
   virtual void endDocument() {}
 };
 
@@ -56,6 +60,7 @@ class SaxContentHandler {
 class SaxErrorHandler {
  public:
   virtual ~SaxErrorHandler() = default;
+  // Each gets the message ("<message> at line L, column C of <file>") and libxml2's code.
   virtual void error(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
   virtual void fatalError(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
   virtual void ignorableWarning(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
