@@ -78,11 +78,15 @@ std::string_view Mid(std::string_view text, std::size_t start, std::size_t count
 // A whole number at fixed positions: blanks around an optional sign and digits with at most
 // one ".", rounded half to even.
 int32_t FixedField(std::string_view text, std::size_t start, std::size_t count, std::string_view attribute) {
-  // The usual field, plain ASCII digits within the text, needs no general number reading.
+  // The usual field, plain digits after plain ASCII (so that bytes are characters), needs no
+  // general number reading.
   if (start - 1 + count <= text.size()) {
+    std::size_t i = 0;
+    while (i < start - 1 && static_cast<unsigned char>(text[i]) < 0x80) ++i;
     int32_t value = 0;
-    std::size_t i = start - 1;
-    for (; i < start - 1 + count && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+    if (i == start - 1) {
+      for (; i < start - 1 + count && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+    }
     if (i == start - 1 + count) return value;
   }
   const std::string_view field = TrimBlanks(Mid(text, start, count));

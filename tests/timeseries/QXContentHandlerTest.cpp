@@ -311,6 +311,7 @@ TEST(QXValueRulesTest, DateAtFixedPositions) {
       {"2004-03-00", DateSerial(2004, 2, 29)},  {"1899-12-30", 0.0},
       {" 204-03-07", DateSerial(204, 3, 7)},    {"2004-03- 7", DateSerial(2004, 3, 7)},
       {"0099-01-01", DateSerial(99, 1, 1)},     {"2004\xC3\xA4" "03-07", DateSerial(2004, 3, 7)},
+      {"2004\xE2\x82\xAC" "03107", DateSerial(2004, 3, 7)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
