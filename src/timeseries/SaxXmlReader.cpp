@@ -51,10 +51,10 @@ class ParseSession final : public SaxAttributes {
     for (const Attribute& a : attributes_) {
       bool match;
       if (a.prefix.empty()) {
-        match = qname == a.local;
+        match = Same(qname, a.local);
       } else {
-        match = qname.size() == a.prefix.size() + 1 + a.local.size() && qname.substr(0, a.prefix.size()) == a.prefix &&
-                qname[a.prefix.size()] == ':' && qname.substr(a.prefix.size() + 1) == a.local;
+        match = qname.size() == a.prefix.size() + 1 + a.local.size() && Same(qname.substr(0, a.prefix.size()), a.prefix) &&
+                qname[a.prefix.size()] == ':' && Same(qname.substr(a.prefix.size() + 1), a.local);
       }
       if (match) {
         value = a.value;
@@ -95,7 +95,7 @@ class ParseSession final : public SaxAttributes {
         attributes_.push_back({View(a[0]), View(a[1]), View(a[3], a[4])});
       }
       const std::string_view local = View(localname);
-      content_->startElement(View(uri), local, QName(prefix, local), *this);
+      content_->startElement(Uri(uri), local, QName(prefix, local), *this);
       attributes_.clear();
     });
   }
@@ -104,7 +104,7 @@ class ParseSession final : public SaxAttributes {
     if (content_ == nullptr) return;
     Guard([&] {
       const std::string_view local = View(localname);
-      content_->endElement(View(uri), local, QName(prefix, local));
+      content_->endElement(Uri(uri), local, QName(prefix, local));
     });
   }
 
@@ -153,6 +153,24 @@ class ParseSession final : public SaxAttributes {
   void Attach(xmlParserCtxtPtr ctxt) { ctxt_ = ctxt; }
 
  private:
+  // Attribute names are a few characters: a plain loop beats a call of memcmp.
+  static bool Same(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+
+  // Namespace URIs come from the parser's dictionary, one pointer per URI: measured once.
+  std::string_view Uri(const xmlChar* uri) {
+    if (uri != lastUri_) {
+      lastUri_ = uri;
+      lastUriView_ = View(uri);
+    }
+    return lastUriView_;
+  }
+
   std::string_view QName(const xmlChar* prefix, std::string_view local) {
     if (prefix == nullptr) return local;
     qname_.assign(View(prefix));
@@ -172,6 +190,8 @@ class ParseSession final : public SaxAttributes {
     std::string_view value;
   };
   std::vector<Attribute> attributes_;  // of the start tag being delivered
+  const xmlChar* lastUri_ = nullptr;
+  std::string_view lastUriView_;
   std::string qname_;
   std::exception_ptr failure_;
   std::optional<Error> fatal_;

@@ -29,14 +29,25 @@ std::size_t clsSeries::Slot(int32_t index) const {
   return static_cast<std::size_t>(index) - 1;
 }
 
-void clsSeries::Materialise(std::size_t slot) {
-  if (slot < values_.size()) return;
-  // Doubling keeps one-at-a-time appends linear; never beyond the capacity callers see.
-  std::size_t size = std::max<std::size_t>({slot + 1, values_.size() * 2, 16});
-  size = std::min<std::size_t>(size, static_cast<std::size_t>(capacity_));
-  values_.resize(size);
-  instants_.resize(size);
-  flags_.resize(size);
+void clsSeries::Extend(std::size_t slot) {
+  if (slot >= values_.capacity()) {
+    // Doubling keeps one-at-a-time appends linear; never beyond the capacity callers see.
+    std::size_t room = std::max<std::size_t>({slot + 1, values_.capacity() * 2, 16});
+    room = std::min<std::size_t>(room, static_cast<std::size_t>(capacity_));
+    values_.reserve(room);
+    instants_.reserve(room);
+    flags_.reserve(room);
+  }
+  // Only the entries up to the one written are made; appending makes one at a time.
+  if (slot == values_.size()) {
+    values_.push_back(0);
+    instants_.push_back(0);
+    flags_.push_back(0);
+  } else {
+    values_.resize(slot + 1);
+    instants_.resize(slot + 1);
+    flags_.resize(slot + 1);
+  }
 }
 
 float clsSeries::sngValues(int32_t Index) const {

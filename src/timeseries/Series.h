@@ -56,12 +56,16 @@ class clsSeries {
 
  private:
   std::size_t Slot(int32_t index) const;
-  void Materialise(std::size_t slot);
+  // Makes the entries up to slot exist in the arrays.
+  void Materialise(std::size_t slot) {
+    if (slot >= values_.size()) Extend(slot);
+  }
+  void Extend(std::size_t slot);
 
   int32_t count_ = 0;
   int32_t capacity_ = kCapacityStep;
-  // Entries 1 to capacity_ exist for callers; only the written prefix is held here, the
-  // rest reads as 0. The three arrays always have the same length.
+  // Entries 1 to capacity_ exist for callers; only the prefix up to the last entry written
+  // is held here, the rest reads as 0. The three arrays always have the same length.
   std::vector<float> values_;
   std::vector<double> instants_;
   std::vector<int32_t> flags_;
