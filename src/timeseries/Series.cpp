@@ -31,9 +31,9 @@ std::size_t clsSeries::Slot(int32_t index) const {
 
 void clsSeries::Extend(std::size_t slot) {
   if (slot >= values_.capacity()) {
-    // Doubling keeps one-at-a-time appends linear; never beyond the capacity callers see.
-    std::size_t room = std::max<std::size_t>({slot + 1, values_.capacity() * 2, 16});
-    room = std::min<std::size_t>(room, static_cast<std::size_t>(capacity_));
+    // Doubling keeps one-at-a-time appends linear. It must not stop at the capacity callers
+    // see, which grows by only 10000 at a time.
+    const std::size_t room = std::max<std::size_t>({slot + 1, values_.capacity() * 2, 16});
     values_.reserve(room);
     instants_.reserve(room);
     flags_.reserve(room);

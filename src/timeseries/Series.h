@@ -51,6 +51,9 @@ class clsSeries {
   // The current upper bound of the event indexes, a multiple of 10000.
   int32_t Capacity() const { return capacity_; }
 
+  // How many events the storage underneath holds room for before it must move.
+  std::size_t StorageRoom() const { return values_.capacity(); }
+
   // The time step in seconds from sTimeStepUnit and lTimeStepMultiplier; error 6 on overflow.
   int32_t Timestep() const;
 

@@ -76,6 +76,23 @@ TEST(SeriesTest, GrowingKeepsEntriesAndEveryNewIndexReadsZeroUntilWritten) {
   EXPECT_EQ(ErrorNumberOf([&] { s.sngValues(40001, 1.0f); }), kErrSubscript);
 }
 
+TEST(SeriesTest, AppendingOneEventAtATimeMovesTheStorageLogarithmicallyOften) {
+  // Growing the storage with the 10000-step capacity alone would move it every 10000
+  // events, and loading a long series would take quadratic time.
+  clsSeries s;
+  int moves = 0;
+  for (int32_t k = 1; k <= 1000000; ++k) {
+    const std::size_t room = s.StorageRoom();
+    s.lValCounter(k);
+    s.dtEventDate(k, k);
+    s.sngValues(k, 1.0f);
+    s.lFlag(k, 0);
+    moves += s.StorageRoom() != room;
+  }
+  EXPECT_LE(moves, 20);
+  EXPECT_EQ(s.dtEventDate(1000000), 1000000.0);
+}
+
 TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {
   clsSeries s;
   s.lValCounter(500);
