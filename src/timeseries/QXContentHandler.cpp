@@ -320,6 +320,7 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
     readPosition_ += bytes;
 
     series.lValCounter(n);
+    series.ReserveStorage(n);
     const double stepDays = step / 86400.0;
     for (int32_t i = 1; i <= n; ++i) {
       series.dtEventDate(i, start + (i - 1) * stepDays);

@@ -50,6 +50,14 @@ void clsSeries::Extend(std::size_t slot) {
   }
 }
 
+void clsSeries::ReserveStorage(int32_t count) {
+  if (count <= 0) return;
+  const auto room = static_cast<std::size_t>(count);
+  values_.reserve(room);
+  instants_.reserve(room);
+  flags_.reserve(room);
+}
+
 float clsSeries::sngValues(int32_t Index) const {
   const std::size_t slot = Slot(Index);
   return slot < values_.size() ? values_[slot] : 0.0f;

@@ -53,6 +53,9 @@ class clsSeries {
 
   // How many events the storage underneath holds room for before it must move.
   std::size_t StorageRoom() const { return values_.capacity(); }
+  // Makes room underneath for count events, so that filling them moves nothing; the capacity
+  // that callers see does not change.
+  void ReserveStorage(int32_t count);
 
   // The time step in seconds from sTimeStepUnit and lTimeStepMultiplier; error 6 on overflow.
   int32_t Timestep() const;

@@ -91,6 +91,14 @@ TEST(SeriesTest, AppendingOneEventAtATimeMovesTheStorageLogarithmicallyOften) {
   }
   EXPECT_LE(moves, 20);
   EXPECT_EQ(s.dtEventDate(1000000), 1000000.0);
+
+  clsSeries reserved;
+  reserved.ReserveStorage(50000);
+  const std::size_t room = reserved.StorageRoom();
+  EXPECT_EQ(reserved.Capacity(), 10000);
+  reserved.lValCounter(50000);
+  for (int32_t k = 1; k <= 50000; ++k) reserved.sngValues(k, 2.0f);
+  EXPECT_EQ(reserved.StorageRoom(), room);
 }
 
 TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {
