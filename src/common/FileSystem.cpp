@@ -87,8 +87,12 @@ std::string DirectoryOf(const std::string& path) {
 class PosixFileSystem : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO without a writer would block for ever: open without waiting, then
+    // give reads their ordinary blocking behaviour back.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw FileError(errno, path);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
       const int e = errno;

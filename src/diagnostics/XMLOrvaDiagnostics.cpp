@@ -51,7 +51,7 @@ void clsXMLOrvaDiagnostics::AddLine(int32_t diagLevel, std::string strMessage) {
   try {
     std::string description = ExecutableName();
     description += ' ';
-    description += DateTimeText(LocalNow());
+    description += DateTimeText(clock_ ? clock_() : LocalNow());
     description += " : ";
     description += strMessage;
     WriteLine(IntegerText(diagLevel), description);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,8 @@ class clsXMLOrvaDiagnostics {
   // Writes the file; false when no file was named or it could not be written.
   bool Flush();
   const std::string& FileName() const { return fileName_; }
+  // Replaces the local clock that stamps each line (tests: a fixed or a failing time).
+  void SetClock(std::function<double()> clock) { clock_ = std::move(clock); }
 
  private:
   void WriteLine(const std::string& levelText, const std::string& description);
@@ -42,6 +45,7 @@ class clsXMLOrvaDiagnostics {
   std::unique_ptr<XmlWriter> writer_;
   bool flushed_ = false;
   int reporting_ = 0;  // depth of error reports made from inside AddLine
+  std::function<double()> clock_;  // LocalNow when empty
 };
 
 }  // namespace tidemill

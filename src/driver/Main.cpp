@@ -1,7 +1,139 @@
 #include "driver/Main.h"
 
+#include <cstdio>
+#include <memory>
+
+#include "common/Error.h"
+#include "common/Program.h"
+#include "common/Text.h"
+#include "diagnostics/MessageBox.h"
+#include "diagnostics/ReportMessage.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
+#include "driver/Paths.h"
+#include "driver/RunState.h"
+#include "external/ArgTokenizer.h"
+
 namespace tidemill {
 
-int Main(int, char**) { return 0; }
+namespace {
+
+constexpr const char* kUsageWithDebug =
+    "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> "
+    "</diagfile OrvaDiagnosticsFile> </debug>";
+constexpr const char* kUsage =
+    "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> "
+    "</diagfile OrvaDiagnosticsFile>";
+constexpr const char* kTail = "The conversion is both ways, but only of XML and KEL.";
+
+void ReportUsage(const std::string& first, const char* usage) {
+  ReportMessage(first + "\r\n\r\n" + usage + "\r\n" + kTail, kStyleCritical, "Error:", kLevelError);
+}
+
+const char* TrueFalse(bool value) { return value ? "True" : "False"; }
+
+// Releases the log (which writes the diagnostics file) and the flags on every way out of a
+// run, an error in flight included.
+struct RunStateRelease {
+  RunStateRelease() { ResetRunState(); }
+  ~RunStateRelease() { ResetRunState(); }
+  RunStateRelease(const RunStateRelease&) = delete;
+  RunStateRelease& operator=(const RunStateRelease&) = delete;
+};
+
+}  // namespace
+
+int RunMain(const std::vector<std::string>& arguments, const ConverterSet& converters) {
+  RunStateRelease release;
+
+  const std::string commandLine = JoinCommandLine(arguments);
+  if (commandLine.empty()) {
+    ReportUsage("No command line defined.", kUsageWithDebug);
+    return 0;
+  }
+  // Split once; fetching by index from the text again for every argument would be quadratic.
+  const std::vector<std::string> split = SplitCommandLine(commandLine);
+  const auto argument = [&split](std::size_t index) -> std::string {
+    return index >= 1 && index <= split.size() ? split[index - 1] : std::string();
+  };
+
+  const std::string inputFile = ResolveRelativePath(argument(1));
+  std::string outputFile = ResolveRelativePath(argument(2));
+  std::string conversionTable;
+  std::string diagFile;
+  for (std::size_t index = 3;; ++index) {
+    const std::string current = argument(index);
+    const std::string lower = LowerAscii(current);
+    if (lower == "/batch") {
+      BatchMode = true;
+    } else if (lower == "/debug" || lower == "/debugmode") {
+      DebugMode = true;
+    } else if (lower == "/conversiontable") {
+      conversionTable = ResolveRelativePath(argument(++index));
+    } else if (lower == "/diagfile") {
+      diagFile = ResolveRelativePath(argument(++index));
+    }
+    if (current.empty()) break;
+  }
+
+  if (!diagFile.empty()) {
+    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
+    DiagLog->Start(diagFile);
+    DiagLog->AddLine(kLevelInfo, ExecutableName() + " started.");
+    DiagLog->AddLine(kLevelDetail, "Commandline = " + commandLine);
+    DiagLog->AddLine(kLevelDetail, "FileIn = " + inputFile);
+    DiagLog->AddLine(kLevelDetail, "FileOut = " + outputFile);
+    DiagLog->AddLine(kLevelDetail, std::string("BatchMode = ") + TrueFalse(BatchMode));
+    DiagLog->AddLine(kLevelDetail, std::string("DebugMode = ") + TrueFalse(DebugMode));
+  }
+
+  if (!FileExists(inputFile)) {
+    ReportUsage("Defined input file does not exist.", kUsage);
+    return 0;
+  }
+
+  const std::string inputExtension = LowerAscii(SplitPath(inputFile).extension);
+  const std::string outputExtension = LowerAscii(SplitPath(outputFile).extension);
+  if (inputExtension != "kel" && inputExtension != "xml" && inputExtension != "map" && inputExtension != "abr") {
+    ReportUsage("The input file should be of type QX-XML or LIMNEX kel/map.", kUsage);
+    return 0;
+  }
+  if (outputExtension.empty()) outputFile += inputExtension == "xml" ? ".kel" : ".xml";
+
+  bool converted;
+  if (inputExtension == "kel" || inputExtension == "map") {
+    converted = converters.kel2Xml(inputFile, outputFile, conversionTable);
+  } else if (inputExtension == "abr") {
+    converted = converters.abr2Xml(inputFile, outputFile, conversionTable);
+  } else if (outputExtension == "bin") {
+    converted = converters.xml2Bin(inputFile, conversionTable);
+  } else if (outputExtension == "tms") {
+    converted = converters.xml2Tms(inputFile, conversionTable);
+  } else {
+    converted = converters.xml2Kel(inputFile, outputFile);
+  }
+
+  if (!converted) {
+    ReportMessage("File has not been converted.", kStyleCritical, "", kLevelError);
+  } else if (BatchMode) {
+    ReportMessage("File has been converted succesfully.", kStyleInformation, "", kLevelInfo);
+  } else {
+    ShowMessageBox("File has been converted succesfully.", kStyleInformation, "");
+  }
+  return 0;
+}
+
+int Main(int argc, char** argv) {
+  try {
+    if (argc > 0) SetArgv0(argv[0]);
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    return RunMain(arguments);
+  } catch (...) {
+    const Error error = CurrentError();
+    const std::string report = "Run-time error '" + std::to_string(error.Number()) + "': " + error.Description() + "\n";
+    std::fwrite(report.data(), 1, report.size(), stderr);
+    std::fflush(stderr);
+    return 1;
+  }
+}
 
 }  // namespace tidemill

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds Tidemill and runs it on the samples in batch mode with a diagnostics file, in a
+# temporary directory: shows each command, its standard error, the files it wrote and the log.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j2 --target tidemill
+exe=$PWD/build/tidemill
+samples=$PWD/samples
+work=$(mktemp -d)
+errors=$(mktemp)
+trap 'rm -rf "$work" "$errors"' EXIT
+cd "$work"
+
+show() {
+  echo
+  echo "\$ tidemill $*"
+  local status=0
+  "$exe" "$@" 2>"$errors" || status=$?
+  echo "exit status: $status"
+  echo "standard error:"
+  sed 's/^/  | /' "$errors"
+  echo "files in $(pwd):"
+  local file
+  for file in *; do
+    [ -f "$file" ] || continue
+    echo "  -- $file ($(wc -c <"$file") bytes)"
+    tr -d '\r' <"$file" | head -n 40 | sed 's/^/  | /'
+  done
+  rm -f ./*
+}
+
+show "$samples/level.abr" level.xml /batch /diagfile diag.xml
+show "$samples/flow.xml" flow.tms /batch /conversiontable "$samples/table.ini" /diagfile diag.xml

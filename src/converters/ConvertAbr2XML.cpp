@@ -1,0 +1,11 @@
+#include "converters/Converters.h"
+#include "diagnostics/ReportMessage.h"
+
+namespace tidemill {
+
+bool ConvertAbr2XML(const std::string&, const std::string&, const std::string&) {
+  ReportMessage("This conversion is not available in this build.", kStyleCritical, "Error:", kLevelError);
+  return false;
+}
+
+}  // namespace tidemill

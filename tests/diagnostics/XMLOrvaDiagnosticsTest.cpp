@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/DateTime.h"
+#include "common/Program.h"
+#include "diagnostics/ReportMessage.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
+#include "driver/RunState.h"
+#include "support/DriverSupport.h"
+
+namespace tidemill {
+namespace {
+
+using testing::Box;
+using testing::BoxRecorder;
+using testing::Slurp;
+using testing::TempDir;
+
+class DiagnosticsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetRunState(); }
+  void TearDown() override { ResetRunState(); }
+  TempDir dir_;
+  BoxRecorder recorder_;
+};
+
+TEST_F(DiagnosticsTest, WritesTheExactDocumentOverAnOlderFile) {
+  dir_.Write("diag.xml", std::string(5000, 'x'));
+  clsXMLOrvaDiagnostics log;
+  ASSERT_TRUE(log.Start(dir_.File("diag.xml")));
+  log.SetClock([] { return DateSerial(2024, 3, 1) + TimeSerial(7, 5, 9); });
+  log.AddLine(3, "Tidemill started.");
+  log.AddLine(1, "q\" a& l< g> cr\r lf\n tab\t é");
+  log.AddLine(4, "\xE9t\xE9");
+  ASSERT_TRUE(log.Flush());
+  const std::string stamp = ExecutableName() + " 2024-03-01 07:05:09 : ";
+  EXPECT_EQ(Slurp(dir_.File("diag.xml")), std::string(testing::kDiagDeclaration) + "\r\n" + testing::kDiagRoot +
+                                              ">\r\n" + "\t<line level=\"3\" description=\"" + stamp +
+                                              "Tidemill started.\"/>\r\n" + "\t<line level=\"1\" description=\"" +
+                                              stamp + "q&quot; a&amp; l&lt; g&gt; cr&#13; lf&#10; tab&#9; é\"/>\r\n" +
+                                              "\t<line level=\"4\" description=\"" + stamp + "été\"/>\r\n" +
+                                              "</Diag>\r\n");
+  EXPECT_EQ(dir_.Listing(), "diag.xml");
+  EXPECT_TRUE(recorder_.boxes.empty());
+}
+
+TEST_F(DiagnosticsTest, ALogWithoutNameWritesNothing) {
+  {
+    clsXMLOrvaDiagnostics never;
+    never.AddLine(1, "lost");
+    EXPECT_FALSE(never.Flush());
+    clsXMLOrvaDiagnostics empty;
+    EXPECT_FALSE(empty.Start(""));
+    empty.AddLine(1, "lost");
+    EXPECT_EQ(empty.FileName(), "");
+  }
+  EXPECT_EQ(dir_.Listing(), "");
+  EXPECT_TRUE(recorder_.boxes.empty());
+}
+
+TEST_F(DiagnosticsTest, AFailedFlushIsReportedOutsideTheLogAndLeavesNoFile) {
+  const std::string diag = dir_.File("diag.xml");
+  struct Row {
+    void (*fault)(testing::FaultyFileSystem&);
+    std::string file;
+    std::string report;
+  } rows[] = {
+      {[](testing::FaultyFileSystem&) {}, dir_.File("nodir/diag.xml"),
+       "Error 76 (Path not found: " + dir_.File("nodir") + ")"},
+      {[](testing::FaultyFileSystem& f) { f.failCreate = true; }, diag, "Error 70 (Permission denied: " + diag + ")"},
+      {[](testing::FaultyFileSystem& f) { f.failRename = true; }, diag, "Error 70 (Permission denied: " + diag + ")"},
+  };
+  for (Row& row : rows) {
+    testing::FaultyFileSystem fs;
+    ScopedFileSystem scope(fs);
+    row.fault(fs);
+    recorder_.boxes.clear();
+    BatchMode = true;
+    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
+    DiagLog->Start(row.file);
+    DiagLog->AddLine(3, "started");
+    EXPECT_FALSE(DiagLog->Flush());
+    DiagLog.reset();
+    EXPECT_EQ(recorder_.boxes,
+              (std::vector<Box>{
+                  {row.report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics", kStyleInformation, ""}}));
+    EXPECT_EQ(dir_.Listing(), "") << row.report;
+  }
+}
+
+TEST_F(DiagnosticsTest, FailingAddLineReportsOnceWithoutRecursion) {
+  for (const bool batch : {true, false}) {
+    BatchMode = batch;
+    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
+    DiagLog->Start(dir_.File("diag.xml"));
+    DiagLog->SetClock([] { return std::nan(""); });
+    for (int k = 0; k < 2; ++k) {
+      recorder_.boxes.clear();
+      DiagLog->AddLine(1, "message");
+      EXPECT_EQ(recorder_.boxes,
+                (std::vector<Box>{{"Error 6 (Overflow) in procedure AddLine of Class Module clsXMLOrvaDiagnostics",
+                                   kStyleInformation, ""}}));
+    }
+    DiagLog.reset();
+    EXPECT_TRUE(testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName()).empty());
+  }
+}
+
+TEST_F(DiagnosticsTest, LineAfterFlushStopsTheProgramWithoutCleanUp) {
+  const std::string pending = dir_.File("pending.xml");
+  EXPECT_EXIT(
+      {
+        ScopedMessageBoxHandler toStderr(nullptr);
+        DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
+        DiagLog->Start(pending);
+        DiagLog->AddLine(3, "never written");
+        clsXMLOrvaDiagnostics flushed;
+        flushed.Start(dir_.File("flushed.xml"));
+        flushed.Flush();
+        flushed.AddLine(1, "too late");
+      },
+      ::testing::ExitedWithCode(1),
+      "^Severe error: Internal error: clsXMLOrvaDiagnostics.WriteLine is called but not initialized!!!\n"
+      "Contact Marvik, as this should not occur.\n$");
+  EXPECT_FALSE(std::filesystem::exists(pending));
+}
+
+}  // namespace
+}  // namespace tidemill

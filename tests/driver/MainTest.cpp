@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "common/Program.h"
+#include "diagnostics/ReportMessage.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
+#include "driver/Main.h"
+#include "driver/RunState.h"
+#include "support/DriverSupport.h"
+
+namespace tidemill {
+namespace {
+
+using testing::Box;
+using testing::DiagLine;
+using testing::Slurp;
+using Strings = std::vector<std::string>;
+
+class MainTest : public ::testing::Test {
+ protected:
+  MainTest() {
+    fs_.currentDirectory = dir_.Path();
+    for (const char* name : {"in.kel", "in.KEL", "in.map", "in.abr", "in.xml", "in.XML"}) dir_.Write(name, "x");
+  }
+  void TearDown() override { ResetRunState(); }
+
+  // Converters that note their name and arguments, then the run-wide state they see.
+  ConverterSet Recording(bool result) {
+    auto record = [this, result](const char* name, Strings args) {
+      args.insert(args.begin(), name);
+      args.push_back(std::string(BatchMode ? "batch " : "") + (DebugMode ? "debug " : "") +
+                     (DiagLog ? DiagLog->FileName() : ""));
+      calls_.push_back(args);
+      return result;
+    };
+    return {[=](const std::string& i, const std::string& o, const std::string& t) {
+              return record("Kel2XML", {i, o, t});
+            },
+            [=](const std::string& i, const std::string& o, const std::string& t) {
+              return record("Abr2XML", {i, o, t});
+            },
+            [=](const std::string& i, const std::string& t) {
+              return record("Xml2Bin", {i, t});
+            },
+            [=](const std::string& i, const std::string& t) {
+              return record("Xml2Tms", {i, t});
+            },
+            [=](const std::string& i, const std::string& o) {
+              return record("Xml2Kel", {i, o});
+            }};
+  }
+  Strings RunOnce(const Strings& args, bool result = true) {
+    calls_.clear();
+    EXPECT_EQ(RunMain(args, Recording(result)), 0);
+    EXPECT_FALSE(BatchMode || DebugMode || DiagLog) << "run-wide state left behind";
+    EXPECT_EQ(calls_.size(), 1u);
+    return calls_.empty() ? Strings{} : calls_.front();
+  }
+
+  testing::TempDir dir_;
+  testing::DriverFileSystem fs_;
+  ScopedFileSystem scope_{fs_};
+  testing::BoxRecorder boxes_;
+  std::vector<Strings> calls_;
+  const std::string t_ = dir_.Path() + "/";
+};
+
+TEST_F(MainTest, DispatchesByTheLowerCaseExtensions) {
+  const std::string parent = std::filesystem::path(dir_.Path()).parent_path().string();
+  const std::pair<Strings, Strings> rows[] = {
+      {{"in.kel", "out.xml"}, {"Kel2XML", t_ + "in.kel", t_ + "out.xml", ""}},
+      {{"in.map", "out.tms", "/conversiontable", "t.ini"}, {"Kel2XML", t_ + "in.map", t_ + "out.tms", t_ + "t.ini"}},
+      {{"in.KEL", "sub/out"}, {"Kel2XML", t_ + "in.KEL", t_ + "sub/out.xml", ""}},
+      {{"in.kel"}, {"Kel2XML", t_ + "in.kel", ".xml", ""}},
+      {{"in.abr", "../out"}, {"Abr2XML", t_ + "in.abr", parent + "/out.xml", ""}},
+      {{"in.abr", "/abs/out.kel"}, {"Abr2XML", t_ + "in.abr", "/abs/out.kel", ""}},
+      {{"in.xml", "out.bin", "/conversiontable", "t.ini"}, {"Xml2Bin", t_ + "in.xml", t_ + "t.ini"}},
+      {{"in.XML", "OUT.BIN"}, {"Xml2Bin", t_ + "in.XML", ""}},
+      {{"in.xml", "out.tms", "/conversiontable", "t.ini"}, {"Xml2Tms", t_ + "in.xml", t_ + "t.ini"}},
+      {{"in.xml", "out.kel"}, {"Xml2Kel", t_ + "in.xml", t_ + "out.kel"}},
+      {{"in.xml", "out"}, {"Xml2Kel", t_ + "in.xml", t_ + "out.kel"}},
+      {{"in.xml", "out.day.bin"}, {"Xml2Kel", t_ + "in.xml", t_ + "out.day.bin"}},
+      {{"in.xml"}, {"Xml2Kel", t_ + "in.xml", ".kel"}},
+  };
+  for (const auto& [args, call] : rows) {
+    Strings seen = RunOnce(args);
+    if (!seen.empty()) seen.pop_back();
+    EXPECT_EQ(seen, call);
+  }
+}
+
+TEST_F(MainTest, SwitchScan) {
+  // Switches after "in.xml out.tms"; the table and the batch, debug and log state the converter sees.
+  const std::tuple<Strings, std::string, std::string> rows[] = {
+      {{}, "", ""},
+      {{"/BATCH", "/Debug"}, "", "batch debug "},
+      {{"/DEBUGMODE", "/batch", "/batch"}, "", "batch debug "},
+      {{"/debugmodes", "foo", "/batch"}, "", "batch "},
+      {{"/CONVERSIONTABLE", "Tables/Conv.INI"}, t_ + "Tables/Conv.INI", ""},
+      {{"/conversiontable", "/batch", "/conversiontable", "/abs/B.ini"}, "/abs/B.ini", ""},
+      {{"/conversiontable", "", "/debug"}, "", "debug "},
+      {{"/DiagFile", "Diag.XML"}, "", t_ + "Diag.XML"},
+      {{"/diagfile", "a.xml", "/diagfile", "b.xml"}, "", t_ + "b.xml"},
+      {{"/batch", "/diagfile"}, "", "batch "},
+      {{"/conversiontable"}, "", ""},
+      {{"", "/batch"}, "", ""},
+  };
+  for (const auto& [switches, table, state] : rows) {
+    Strings args = {"in.xml", "out.tms"};
+    args.insert(args.end(), switches.begin(), switches.end());
+    EXPECT_EQ(RunOnce(args), (Strings{"Xml2Tms", t_ + "in.xml", table, state}));
+  }
+  EXPECT_EQ(dir_.Listing(), "Diag.XML b.xml in.KEL in.XML in.abr in.kel in.map in.xml");
+}
+
+TEST_F(MainTest, OutcomeIsReportedByMode) {
+  const std::string ok = "File has been converted succesfully.", failed = "File has not been converted.";
+  const Strings interactive = {"in.abr", "out", "/diagfile", "d.xml"},
+                batch = {"in.abr", "out", "/diagfile", "d.xml", "/batch"};
+  const std::tuple<bool, Strings, std::vector<Box>, std::vector<DiagLine>> rows[] = {
+      {true, interactive, {{ok, kStyleInformation, ""}}, {}},
+      {false, interactive, {{failed, kStyleCritical, ""}}, {}},
+      {true, batch, {}, {{3, ok}}},
+      {false, batch, {}, {{1, failed}}},
+      {true, {"in.abr", "out", "/batch"}, {{ok, kStyleInformation, ""}}, {}},
+  };
+  for (const auto& [result, args, boxes, lines] : rows) {
+    boxes_.boxes.clear();
+    std::filesystem::remove(dir_.File("d.xml"));
+    RunOnce(args, result);
+    EXPECT_EQ(boxes_.boxes, boxes);
+    if (args.size() == 3) continue;
+    std::vector<DiagLine> logged = testing::ReadDiagLines(Slurp(dir_.File("d.xml")), ExecutableName());
+    ASSERT_GE(logged.size(), 6u);  // the start-up lines are checked end to end
+    EXPECT_EQ(std::vector<DiagLine>(logged.begin() + 6, logged.end()), lines);
+  }
+}
+
+TEST_F(MainTest, AnUntrappedErrorStillWritesTheLog) {
+  ConverterSet throwing;
+  throwing.abr2Xml = [](const std::string&, const std::string&, const std::string&) -> bool {
+    throw Error(kErrOverflow);
+  };
+  EXPECT_THROW(RunMain({"in.abr", "out", "/batch", "/diagfile", "d.xml"}, throwing), Error);
+  EXPECT_FALSE(BatchMode || DiagLog);
+  EXPECT_EQ(testing::ReadDiagLines(Slurp(dir_.File("d.xml")), ExecutableName()).size(), 6u);
+}
+
+}  // namespace
+}  // namespace tidemill

@@ -1,0 +1,192 @@
+// Runs the built executable in a temporary directory and checks what a user sees.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/DriverSupport.h"
+
+namespace tidemill {
+namespace {
+
+using testing::DiagLine;
+using testing::Slurp;
+using testing::TempDir;
+
+struct Outcome {
+  int status;  // exit status, or 128 + signal
+  std::string out, err;
+};
+
+// Runs tidemill with the arguments in directory dir; removeDir deletes dir once the program
+// has it as its current directory.
+Outcome RunTidemill(const std::string& dir, const std::vector<std::string>& args, bool removeDir = false) {
+  TempDir capture;
+  const std::string out = capture.File("out"), err = capture.File("err");
+  std::vector<char*> argv = {const_cast<char*>(TIDEMILL_EXE)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
+        ::chdir(dir.c_str()) != 0 || (removeDir && ::rmdir(dir.c_str()) != 0))
+      ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), testing::Slurp(out), testing::Slurp(err)};
+}
+
+const std::string kUsage =
+    "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> </diagfile "
+    "OrvaDiagnosticsFile>";
+const std::string kTail = "The conversion is both ways, but only of XML and KEL.";
+const std::string kNotAvailable = "This conversion is not available in this build.";
+const std::string kNotConverted = "File has not been converted.";
+const std::string kBoxes = "Error: " + kNotAvailable + "\nTidemill: " + kNotConverted + "\n";
+
+class TidemillTest : public ::testing::Test {
+ protected:
+  TidemillTest() { dir_.Write("in.abr", "20240301000000 1.5\r\n"); }
+  TempDir dir_;
+  const std::string t_ = dir_.Path() + "/";
+};
+
+TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
+  dir_.Write("data.old.xml", "<TimeSeries/>");
+  std::filesystem::create_directory(dir_.File("dir.xml"));
+  const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
+  const std::pair<std::vector<std::string>, std::string> rows[] = {
+      {{}, "Error: No command line defined.\n\n" + kUsage + " </debug>\n" + kTail + "\n"},
+      {{"missing.xml", "out.kel"}, missing},
+      {{"dir.xml", "out.kel", "/debug"}, missing},
+      {{"data.old.xml", "out.kel"},
+       "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n"},
+  };
+  for (const auto& [args, err] : rows) {
+    const Outcome o = RunTidemill(dir_.Path(), args);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, err);
+  }
+  EXPECT_EQ(dir_.Listing(), "data.old.xml dir.xml in.abr");
+}
+
+TEST_F(TidemillTest, LoggedRuns) {
+  dir_.Write("diag.xml", "<old>" + std::string(4000, 'x') + "</old>");  // replaced, not extended
+  std::filesystem::create_directory(dir_.File("my dir"));
+  dir_.Write("my dir/in put.abr", "");
+  const std::vector<DiagLine> failed = {{1, kNotAvailable}, {1, kNotConverted}};
+  struct Row {
+    std::vector<std::string> args;
+    std::string err, commandLine, in, out, batch, debug;
+    std::vector<DiagLine> lines;
+  } rows[] = {
+      {{"missing.kel", "out", "/batch", "/diagfile", "diag.xml"},
+       "",
+       "missing.kel out /batch /diagfile diag.xml",
+       t_ + "missing.kel",
+       t_ + "out",
+       "True",
+       "False",
+       {{1, "Defined input file does not exist.  " + kUsage + " " + kTail}}},
+      {{"in.abr", "out", "/BATCH", "/DIAGFILE", "diag.xml", "/DebugMode"},
+       "",
+       "in.abr out /BATCH /DIAGFILE diag.xml /DebugMode",
+       t_ + "in.abr",
+       t_ + "out",
+       "True",
+       "True",
+       failed},
+      {{"in.abr", "out.xml", "/diagfile", "diag.xml", "/debug"},
+       kBoxes,
+       "in.abr out.xml /diagfile diag.xml /debug",
+       t_ + "in.abr",
+       t_ + "out.xml",
+       "False",
+       "True",
+       {}},
+      {{"my dir/in put.abr", "out \"1\".xml", "/batch", "/diagfile", "diag.xml"},
+       "",
+       "\"my dir/in put.abr\" \"out \"\"1\"\".xml\" /batch /diagfile diag.xml",
+       t_ + "my dir/in put.abr",
+       t_ + "out \"1\".xml",
+       "True",
+       "False",
+       failed},
+  };
+  for (const Row& row : rows) {
+    const Outcome o = RunTidemill(dir_.Path(), row.args);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, row.err);
+    std::vector<DiagLine> expected = {{3, "tidemill started."},        {4, "Commandline = " + row.commandLine},
+                                      {4, "FileIn = " + row.in},       {4, "FileOut = " + row.out},
+                                      {4, "BatchMode = " + row.batch}, {4, "DebugMode = " + row.debug}};
+    expected.insert(expected.end(), row.lines.begin(), row.lines.end());
+    EXPECT_EQ(testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), "tidemill"), expected);
+  }
+  const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile"});
+  EXPECT_EQ(o.err, kBoxes);
+  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr my dir");
+}
+
+TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
+  std::filesystem::create_directory(dir_.File("diag.xml"));
+  std::filesystem::create_directory(dir_.File("ro"));
+  ::chmod(dir_.File("ro").c_str(), 0555);
+  // Root writes into any directory; /sys refuses file creation even to root.
+  const std::string readOnly = ::geteuid() == 0 ? "/sys/tidemill-diag.xml" : t_ + "ro/diag.xml";
+  const std::pair<std::string, std::string> rows[] = {
+      {"nodir/diag.xml", "Error 76 (Path not found: " + t_ + "nodir)"},
+      {"in.abr/diag.xml", "Error 76 (Path not found: " + t_ + "in.abr/diag.xml)"},
+      {readOnly, "Error 70 (Permission denied: " + readOnly + ")"},
+      {"diag.xml", "Error 75 (Path/File access error: " + t_ + "diag.xml (Is a directory))"},
+  };
+  for (const auto& [diag, report] : rows) {
+    const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile", diag});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "Tidemill: " + report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics\n");
+  }
+  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr ro");
+}
+
+TEST_F(TidemillTest, EachRouteReachesItsConverter) {
+  const std::string samples = TIDEMILL_SAMPLES;
+  dir_.Write("in.kel", "");
+  dir_.Write("in.MAP", "");
+  const std::pair<std::string, std::string> rows[] = {
+      {"in.kel", "out.xml"},
+      {"in.MAP", "out.tms"},
+      {samples + "/level.abr", "out"},
+      {samples + "/flow.xml", "out.bin"},
+      {samples + "/flow.xml", "OUT.TMS"},
+      {samples + "/flow.xml", "out"},
+  };
+  for (const auto& [in, out] : rows) {
+    const Outcome o =
+        RunTidemill(dir_.Path(), {in, out, "/batch", "/diagfile", "d.xml", "/conversiontable", samples + "/table.ini"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    const std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(dir_.File("d.xml")), "tidemill");
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[3].second + " " + lines[6].second + " " + lines[7].second,
+              "FileOut = " + t_ + out + " " + kNotAvailable + " " + kNotConverted);
+  }
+}
+
+TEST_F(TidemillTest, UntrappedErrorExitsWithOne) {
+  const std::string gone = dir_.File("gone");
+  std::filesystem::create_directory(gone);
+  const Outcome o = RunTidemill(gone, {"in.abr", "out.xml"}, true);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Run-time error '53': File not found: .\n");
+}
+
+}  // namespace
+}  // namespace tidemill

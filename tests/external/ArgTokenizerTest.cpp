@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "external/ArgTokenizer.h"
+
+namespace tidemill {
+namespace {
+
+using Args = std::vector<std::string>;
+
+void ExpectRoundTrip(const Args& args) {
+  const std::string line = JoinCommandLine(args);
+  EXPECT_EQ(SplitCommandLine(line), args) << "[" << line << "]";
+  for (std::size_t i = 0; i < args.size(); ++i) EXPECT_EQ(GetArgument(line, static_cast<int64_t>(i) + 1), args[i]);
+  EXPECT_EQ(GetArgument(line, static_cast<int64_t>(args.size()) + 1), "");
+}
+
+TEST(ArgTokenizer, JoinQuotesOnlyWhatNeedsIt) {
+  const std::pair<Args, std::string> rows[] = {
+      {{}, ""},
+      {{"in.xml", "out.kel", "/batch"}, "in.xml out.kel /batch"},
+      {{"my file.xml"}, "\"my file.xml\""},
+      {{""}, "\"\""},
+      {{"a\"b"}, "\"a\"\"b\""},
+      {{"a\tb"}, "\"a\tb\""},
+      {{"C:\\dir\\", "x\\\"y"}, "C:\\dir\\ \"x\\\"\"y\""},
+      {{"é/日本"}, "é/日本"},
+  };
+  for (const auto& [args, line] : rows) {
+    EXPECT_EQ(JoinCommandLine(args), line);
+    ExpectRoundTrip(args);
+  }
+}
+
+TEST(ArgTokenizer, SplitsAnyText) {
+  const std::pair<std::string, Args> rows[] = {
+      {"", {}},
+      {" \t ", {}},
+      {"  a   b\tc  ", {"a", "b", "c"}},
+      {"\"a b\" c", {"a b", "c"}},
+      {"ab\"c d\"e f", {"abc de", "f"}},
+      {"\"\" x \"\"", {"", "x", ""}},
+      {"a\"\"b", {"ab"}},
+      {"\"\"\"\"", {"\""}},
+      {"\"open to the end", {"open to the end"}},
+      {"a\r\nb", {"a\r\nb"}},
+  };
+  for (const auto& [line, args] : rows) EXPECT_EQ(SplitCommandLine(line), args) << "[" << line << "]";
+}
+
+TEST(ArgTokenizer, GetArgumentOutsideTheListIsEmpty) {
+  for (const int64_t index : {-1, 0, 3, 1 << 30}) EXPECT_EQ(GetArgument("a b", index), "") << index;
+  EXPECT_EQ(GetArgument("", 1), "");
+}
+
+TEST(ArgTokenizer, AnyArgvSurvivesTheRoundTrip) {
+  const std::string alphabet[] = {" ", "\t", "\"", "\\", "a", "Z", "/", "é", "日", "\n", "'", "\"\""};
+  std::mt19937 random(20240301);
+  for (int round = 0; round < 5000; ++round) {
+    Args args(random() % 6);
+    for (std::string& arg : args)
+      for (unsigned k = random() % 7; k > 0; --k) arg += alphabet[random() % std::size(alphabet)];
+    ExpectRoundTrip(args);
+    if (HasFailure()) return;
+  }
+}
+
+TEST(ArgTokenizer, TakeFirstTokenLeavesTheRest) {
+  const std::tuple<std::string, std::string, std::string> rows[] = {
+      {"20060315120000 12.5", "20060315120000", "12.5"},
+      {"  20060315120000 \t  1,5 x  ", "20060315120000", "1,5 x  "},
+      {"20060315120000", "20060315120000", ""},
+      {"", "", ""},
+      {"   ", "", ""},
+      {"\"a b\" c", "\"a", "b\" c"},
+      {"tok\r", "tok\r", ""},
+  };
+  for (const auto& [line, token, rest] : rows) {
+    std::string text = line;
+    EXPECT_EQ(TakeFirstToken(text), token) << "[" << line << "]";
+    EXPECT_EQ(text, rest) << "[" << line << "]";
+  }
+}
+
+}  // namespace
+}  // namespace tidemill
