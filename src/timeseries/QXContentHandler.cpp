@@ -1,0 +1,390 @@
+#include "timeseries/QXContentHandler.h"
+
+#include <cstring>
+
+#include "common/DateTime.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "driver/Paths.h"
+#include "timeseries/SAXErrorHandler.h"
+
+namespace tidemill {
+
+namespace {
+
+using Field = clsQXContentHandler::Field;
+
+struct HeaderElement {
+  std::string_view name;  // lower case
+  Field field;
+  std::string clsSeries::*text;  // the record field of a text element
+};
+
+constexpr HeaderElement kHeaderElements[] = {
+    {"type", Field::Type, &clsSeries::sType},
+    {"locationid", Field::LocationId, &clsSeries::sLocationID},
+    {"parameterid", Field::ParameterId, &clsSeries::sParameterID},
+    {"timestep", Field::TimeStep, nullptr},
+    {"startdate", Field::StartDate, nullptr},
+    {"enddate", Field::EndDate, nullptr},
+    {"missval", Field::MissVal, nullptr},
+    {"longname", Field::LongName, &clsSeries::sLongName},
+    {"stationname", Field::StationName, &clsSeries::sStationName},
+    {"units", Field::Units, &clsSeries::sUnits},
+    {"sourceorganisation", Field::SourceOrganisation, &clsSeries::sSourceOrganisation},
+    {"sourcesystem", Field::SourceSystem, &clsSeries::sSourceSystem},
+    {"filedescription", Field::FileDescription, &clsSeries::sFileDescription},
+    {"region", Field::Region, &clsSeries::sRegion},
+};
+
+const HeaderElement* FindHeaderElement(std::string_view localName) {
+  for (const HeaderElement& e : kHeaderElements) {
+    if (EqualsNoCase(localName, e.name)) return &e;
+  }
+  return nullptr;
+}
+
+const HeaderElement& HeaderElementOf(Field field) { return kHeaderElements[static_cast<int>(field) - 1]; }
+
+bool TakesText(Field field) {
+  return field != Field::None && field != Field::TimeStep && field != Field::StartDate && field != Field::EndDate;
+}
+
+std::string Described(int32_t number, std::string_view detail) {
+  return std::string(StandardDescription(number)) + ": " + std::string(detail);
+}
+
+// A text quoted for a message, cut so that a huge attribute cannot flood the report.
+std::string Quoted(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  const std::string_view shown = CutToChars(text, kShown);
+  return "\"" + std::string(shown) + (shown.size() < text.size() ? "...\"" : "\"");
+}
+
+// The characters start to start + count - 1 (1-based, UTF-8 characters) of text, or fewer
+// where the text ends.
+std::string_view Mid(std::string_view text, std::size_t start, std::size_t count) {
+  std::size_t i = 0;
+  const auto next = [&] {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  };
+  for (std::size_t c = 1; c < start && i < text.size(); ++c) next();
+  const std::size_t begin = i;
+  for (std::size_t c = 0; c < count && i < text.size(); ++c) next();
+  return text.substr(begin, i - begin);
+}
+
+// A whole number at fixed positions: blanks around an optional sign and digits with at most
+// one ".", rounded half to even.
+int32_t FixedField(std::string_view text, std::size_t start, std::size_t count, std::string_view attribute) {
+  // The usual field, plain digits after plain ASCII (so that bytes are characters), needs no
+  // general number reading.
+  if (start - 1 + count <= text.size()) {
+    std::size_t i = 0;
+    while (i < start - 1 && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    int32_t value = 0;
+    if (i == start - 1) {
+      for (; i < start - 1 + count && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+    }
+    if (i == start - 1 + count) return value;
+  }
+  const std::string_view field = TrimBlanks(Mid(text, start, count));
+  std::size_t i = (!field.empty() && (field[0] == '+' || field[0] == '-')) ? 1 : 0;
+  bool digits = false;
+  bool point = false;
+  for (; i < field.size(); ++i) {
+    if (field[i] >= '0' && field[i] <= '9') {
+      digits = true;
+    } else if (field[i] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits || i != field.size()) {
+    throw Error(kErrTypeMismatch, Described(kErrTypeMismatch, "characters " + IntegerText(static_cast<int64_t>(start)) +
+                                                                  " to " + IntegerText(static_cast<int64_t>(start + count - 1)) +
+                                                                  " of \"" + std::string(attribute) + "\" value " +
+                                                                  Quoted(text) + " are not a number"));
+  }
+  return RoundHalfEven32(LeadingNumber(field));
+}
+
+// Runs a number conversion of an attribute or text; its error names what was converted.
+template <class Convert>
+auto Converting(std::string_view what, std::string_view text, Convert&& convert) -> decltype(convert()) {
+  try {
+    return convert();
+  } catch (const Error& e) {
+    throw Error(e.Number(), e.Description() + ": " + std::string(what) + " " + Quoted(text));
+  }
+}
+
+float SingleOf(std::string_view what, std::string_view text) {
+  return Converting(what, text, [&] { return ToSingle(LeadingNumber(text)); });
+}
+
+void ReplaceControls(std::string& text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n' || c == '\r' || c == '\t' || c == '\0') text[i] = ' ';
+  }
+}
+
+float LittleEndianSingle(const unsigned char* p) {
+  const uint32_t bits = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                        static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+}  // namespace
+
+double QXDateValue(std::string_view text) {
+  const int32_t year = FixedField(text, 1, 4, "date");
+  const int32_t month = FixedField(text, 6, 2, "date");
+  const int32_t day = FixedField(text, 9, 2, "date");
+  return DateSerial(year, month, day);
+}
+
+double QXTimeValue(std::string_view text) {
+  const int32_t hours = FixedField(text, 1, 2, "time");
+  const int32_t minutes = FixedField(text, 4, 2, "time");
+  const int32_t seconds = FixedField(text, 7, 2, "time");
+  return TimeSerial(hours, minutes, seconds);
+}
+
+clsQXContentHandler::clsQXContentHandler() : collection_(std::make_shared<SeriesCollection>()) {}
+
+clsQXContentHandler::~clsQXContentHandler() = default;
+
+void clsQXContentHandler::documentLocator(const SaxLocator& oLocator) { locator_ = &oLocator; }
+
+void clsQXContentHandler::startDocument() {
+  if (xmlFile_.empty()) throw Error(kErrQXFile, "QX XML Filename not defined in class clsQXContentHandler");
+  if (!FileExists(xmlFile_)) throw Error(kErrQXFile, "File does not exist: " + xmlFile_);
+  useBinFile_ = false;
+  binPath_ = SiblingPath(xmlFile_, ".bin");
+  if (FileExists(binPath_) && Fs().FileSize(binPath_).value_or(0) > 0) useBinFile_ = true;
+  if (useBinFile_) {
+    binFile_ = Fs().OpenRead(binPath_);
+    binSize_ = binFile_->Size();
+    readPosition_ = 1;
+  }
+}
+
+void clsQXContentHandler::startElement(std::string_view, std::string_view strLocalName, std::string_view strQName,
+                                       const SaxAttributes& oAttributes) {
+  ++depth_;
+  if (EqualsNoCase(strLocalName, "event")) {
+    if (readAll_) StartEvent(strQName, oAttributes);
+    return;
+  }
+  if (EqualsNoCase(strLocalName, "series")) {
+    current_ = std::make_shared<clsSeries>();
+    return;
+  }
+  if (const HeaderElement* header = FindHeaderElement(strLocalName)) {
+    StartHeaderField(header->field, strQName, oAttributes);
+  }
+}
+
+void clsQXContentHandler::StartEvent(std::string_view qname, const SaxAttributes& attributes) {
+  if (attributes.length() < 3) return;
+  try {
+    clsSeries& series = Current();
+    const int32_t k = series.lValCounter() + 1;
+    series.lValCounter(k);
+    const std::string_view date = attributes.getValueFromQName("date");
+    const std::string_view time = attributes.getValueFromQName("time");
+    series.dtEventDate(k, EventDate(date) + QXTimeValue(time));
+    const std::string_view value = attributes.getValueFromQName("value");
+    series.sngValues(k, EqualsNoCase(value, "nan") ? series.sngMissingValue : SingleOf("attribute \"value\" =", value));
+    std::string_view flag;
+    if (attributes.FindValue("flag", flag)) {
+      try {
+        series.lFlag(k, LeadingNumber(flag));
+      } catch (const Error&) {
+        // A flag that cannot be stored stays 0; the event is kept.
+      }
+    }
+  } catch (const Error& e) {
+    throw InElement(e, qname);
+  }
+}
+
+void clsQXContentHandler::StartHeaderField(Field field, std::string_view qname, const SaxAttributes& attributes) {
+  EndSelection();
+  selected_ = field;
+  selectedDepth_ = depth_;
+  selectedName_.assign(qname);
+  text_.clear();
+  if (field != Field::TimeStep && field != Field::StartDate && field != Field::EndDate) return;
+  if (attributes.length() < 2) return;
+  try {
+    clsSeries& series = Current();
+    if (field == Field::TimeStep) {
+      series.sTimeStepUnit = attributes.getValueFromQName("unit");
+      const std::string_view multiplier = attributes.getValueFromQName("multiplier");
+      series.lTimeStepMultiplier =
+          Converting("attribute \"multiplier\" =", multiplier, [&] { return RoundHalfEven32(LeadingNumber(multiplier)); });
+    } else {
+      const double date = QXDateValue(attributes.getValueFromQName("date"));
+      (field == Field::StartDate ? series.dtStartDate : series.dtEndDate) = date;
+      const double time = QXTimeValue(attributes.getValueFromQName("time"));
+      (field == Field::StartDate ? series.dtStartTime : series.dtEndTime) = time;
+    }
+  } catch (const Error& e) {
+    throw InElement(e, qname);
+  }
+}
+
+void clsQXContentHandler::characters(std::string_view strChars) {
+  if (!TakesText(selected_)) return;
+  const std::size_t from = text_.size();
+  text_.append(strChars);
+  ReplaceControls(text_, from);
+  if (current_ == nullptr && !TrimBlanks(std::string_view(text_).substr(from)).empty()) {
+    try {
+      Current();
+    } catch (const Error& e) {
+      throw InElement(e, selectedName_);
+    }
+  }
+}
+
+// Stores the joined text of the selected element: text of blanks only changes nothing.
+void clsQXContentHandler::EndSelection() {
+  const Field field = selected_;
+  selected_ = Field::None;
+  if (!TakesText(field) || TrimBlanks(text_).empty()) return;
+  try {
+    clsSeries& series = Current();
+    if (field == Field::MissVal) {
+      series.sngMissingValue = SingleOf("text", text_);
+    } else {
+      series.*HeaderElementOf(field).text = text_;
+    }
+  } catch (const Error& e) {
+    throw InElement(e, selectedName_);
+  }
+}
+
+void clsQXContentHandler::endElement(std::string_view, std::string_view strLocalName, std::string_view strQName) {
+  if (selected_ != Field::None && depth_ == selectedDepth_) EndSelection();
+  --depth_;
+  if (!EqualsNoCase(strLocalName, "series")) return;
+  try {
+    Current();
+  } catch (const Error& e) {
+    throw InElement(e, strQName);
+  }
+  if (useBinFile_) fillSeriesFromBinFile();
+  collection_->Add(current_, IntegerText(collection_->Count() + 1));
+}
+
+bool clsQXContentHandler::fillSeriesFromBinFile() {
+  try {
+    clsSeries& series = *current_;
+    const std::string which = SeriesWhere();
+    const double start = series.dtStartDate + series.dtStartTime;
+    const double end = series.dtEndDate + series.dtEndTime;
+    const int32_t step = series.Timestep();
+    if (step == 0) {
+      throw Error(kErrDivisionByZero, Described(kErrDivisionByZero, which + " has a time step of 0 seconds"));
+    }
+    const double count = (end - start) * 86400.0 / step + 1;
+    int32_t n;
+    try {
+      n = RoundHalfEven32(count);
+    } catch (const Error&) {
+      throw Error(kErrOverflow, Described(kErrOverflow, which + " would hold " + NumberText(static_cast<float>(count)) +
+                                                            " values"));
+    }
+    if (n < 1) {
+      throw Error(kErrSubscript, Described(kErrSubscript, which + " would hold " + IntegerText(n) +
+                                                              " values: its end lies before its start"));
+    }
+    const uint64_t bytes = uint64_t{4} * static_cast<uint64_t>(n);
+    const uint64_t left = binSize_ >= readPosition_ - 1 ? binSize_ - (readPosition_ - 1) : 0;
+    const auto pastEnd = [&] {
+      return Error(kErrPastEndOfFile, Described(kErrPastEndOfFile, binPath_ + " holds " + IntegerText(static_cast<int64_t>(binSize_)) +
+                                                                       " bytes; " + which + " needs " + IntegerText(static_cast<int64_t>(bytes)) +
+                                                                       " from byte " + IntegerText(static_cast<int64_t>(readPosition_))));
+    };
+    if (bytes > left) throw pastEnd();
+    binBuffer_.resize(static_cast<std::size_t>(bytes));
+    if (binFile_->Read(binBuffer_.data(), binBuffer_.size()) != binBuffer_.size()) throw pastEnd();
+    readPosition_ += bytes;
+
+    series.lValCounter(n);
+    series.ReserveStorage(n);
+    const double stepDays = step / 86400.0;
+    for (int32_t i = 1; i <= n; ++i) {
+      series.dtEventDate(i, start + (i - 1) * stepDays);
+      series.sngValues(i, LittleEndianSingle(binBuffer_.data() + 4 * static_cast<std::size_t>(i - 1)));
+    }
+    return true;
+  } catch (...) {
+    throw Error(kErrBinFile, ErrorSummary(CurrentError()), "clsQXContentHandler.fillSeriesFromBinFile");
+  }
+}
+
+void clsQXContentHandler::endDocument() { binFile_.reset(); }
+
+clsSeries& clsQXContentHandler::Current() {
+  if (current_ == nullptr) {
+    throw Error(kErrObjectNotSet, Described(kErrObjectNotSet, "no \"series\" element has started"));
+  }
+  return *current_;
+}
+
+double clsQXContentHandler::EventDate(std::string_view text) {
+  if (text != lastDateText_) {
+    lastDateValue_ = QXDateValue(text);
+    lastDateText_.assign(text);
+  }
+  return lastDateValue_;
+}
+
+int32_t clsQXContentHandler::Line() const { return locator_ != nullptr ? locator_->lineNumber() : 0; }
+
+// " (element "event", line 12 of /srv/run/in.xml)"
+std::string clsQXContentHandler::Where(std::string_view element) const {
+  std::string where = "element \"" + std::string(element) + "\"";
+  if (Line() > 0) where += ", line " + IntegerText(Line());
+  return " (" + where + " of " + xmlFile_ + ")";
+}
+
+// "series 2 in /srv/run/in.xml, ending at line 40,"
+std::string clsQXContentHandler::SeriesWhere() const {
+  std::string where = "series " + IntegerText(collection_->Count() + 1) + " in " + xmlFile_;
+  if (Line() > 0) where += ", ending at line " + IntegerText(Line()) + ",";
+  return where;
+}
+
+Error clsQXContentHandler::InElement(const Error& error, std::string_view element) const {
+  return Error(error.Number(), error.Description() + Where(element), error.Source());
+}
+
+QXReadResult ReadQXFile(const std::string& path) {
+  clsQXContentHandler handler;
+  clsSAXErrorHandler errors;
+  SaxXmlReader reader;
+  reader.contentHandler(&handler);
+  reader.errorHandler(&errors);
+  handler.ReadAllSeries(true);
+  handler.XMLFile(path);
+  QXReadResult result;
+  try {
+    reader.parseURL(path);
+  } catch (...) {
+    result.error = CurrentError();
+  }
+  result.series = handler.collSeries();
+  return result;
+}
+
+}  // namespace tidemill

@@ -1,0 +1,412 @@
+#include "timeseries/SaxXmlReader.h"
+
+#include <libxml/SAX2.h>
+#include <libxml/entities.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/FileSystem.h"
+#include "common/Numbers.h"
+
+namespace tidemill {
+
+std::string_view SaxAttributes::getValueFromQName(std::string_view strQName) const {
+  std::string_view value;
+  if (!FindValue(strQName, value)) {
+    throw Error(kErrInvalidCall, std::string(StandardDescription(kErrInvalidCall)) + ": no attribute \"" +
+                                     std::string(strQName) + "\"");
+  }
+  return value;
+}
+
+namespace {
+
+std::string_view View(const xmlChar* text) {
+  return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
+}
+
+std::string_view View(const xmlChar* begin, const xmlChar* end) {
+  return std::string_view(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin));
+}
+
+// The state of one parse; the libxml2 callbacks find it through a thread-local pointer, which
+// also serves the nested parser contexts that libxml2 makes for entity content.
+class ParseSession final : public SaxAttributes {
+ public:
+  ParseSession(SaxContentHandler* content, SaxErrorHandler* errors, const SaxLocator& locator, std::string name)
+      : content_(content), errors_(errors), locator_(locator), name_(std::move(name)) {}
+
+  int32_t length() const override { return static_cast<int32_t>(attributes_.size()); }
+
+  bool FindValue(std::string_view qname, std::string_view& value) const override {
+    for (const Attribute& a : attributes_) {
+      bool match;
+      if (a.prefix.empty()) {
+        match = Same(qname, a.local);
+      } else {
+        match = qname.size() == a.prefix.size() + 1 + a.local.size() && Same(qname.substr(0, a.prefix.size()), a.prefix) &&
+                qname[a.prefix.size()] == ':' && Same(qname.substr(a.prefix.size() + 1), a.local);
+      }
+      if (match) {
+        value = a.value;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool Stopped() const { return failure_ != nullptr || fatal_.has_value(); }
+
+  // Ends the parse with an exception. The parser is stopped from a callback; a failed read
+  // stops it by itself (stopping it there would pull its input away under its feet).
+  void Fail(std::exception_ptr failure, bool stopParser = true) {
+    if (failure_ == nullptr) failure_ = std::move(failure);
+    if (stopParser && ctxt_ != nullptr) xmlStopParser(ctxt_);
+  }
+
+  // Runs a callback of the program's handlers; an exception stops the parser.
+  template <class Call>
+  void Guard(Call&& call) {
+    if (Stopped()) return;
+    try {
+      call();
+    } catch (...) {
+      Fail(std::current_exception());
+    }
+  }
+
+  void StartElement(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int attributeCount,
+                    const xmlChar** attributes) {
+    if (content_ == nullptr) return;
+    Guard([&] {
+      // libxml2 gives (local name, prefix, URI, value start, value end) per attribute.
+      attributes_.clear();
+      for (int i = 0; i < attributeCount; ++i) {
+        const xmlChar* const* a = attributes + 5 * i;
+        attributes_.push_back({View(a[0]), View(a[1]), View(a[3], a[4])});
+      }
+      const std::string_view local = View(localname);
+      content_->startElement(Uri(uri), local, QName(prefix, local), *this);
+      attributes_.clear();
+    });
+  }
+
+  void EndElement(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
+    if (content_ == nullptr) return;
+    Guard([&] {
+      const std::string_view local = View(localname);
+      content_->endElement(Uri(uri), local, QName(prefix, local));
+    });
+  }
+
+  void Characters(const xmlChar* text, int size) {
+    if (content_ == nullptr) return;
+    Guard([&] { content_->characters(View(text, text + size)); });
+  }
+
+  void ParseError(const xmlError& e) {
+    if (Stopped()) return;
+    std::string message = e.message != nullptr ? e.message : "XML parse error";
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    message += " at line " + IntegerText(e.line) + ", column " + IntegerText(e.int2) + " of " + name_;
+    const int32_t code = e.code;
+    if (errors_ != nullptr) {
+      Guard([&] {
+        if (e.level == XML_ERR_FATAL) {
+          errors_->fatalError(locator_, message, code);
+        } else if (e.level == XML_ERR_ERROR) {
+          errors_->error(locator_, message, code);
+        } else {
+          errors_->ignorableWarning(locator_, message, code);
+        }
+      });
+    }
+    if (e.level == XML_ERR_FATAL && !Stopped()) fatal_.emplace(code, std::move(message));
+  }
+
+  // A warning of the reader's own, at the parser's current place.
+  void Warning(int code, const std::string& message) {
+    xmlError warning{};
+    warning.level = XML_ERR_WARNING;
+    warning.code = code;
+    warning.message = const_cast<char*>(message.c_str());
+    warning.line = locator_.lineNumber();
+    warning.int2 = locator_.columnNumber();
+    ParseError(warning);
+  }
+
+  // Raises what ended the parse, if anything did.
+  void RaiseFailure() {
+    if (failure_ != nullptr) std::rethrow_exception(failure_);
+    if (fatal_) throw *fatal_;
+  }
+
+  void Attach(xmlParserCtxtPtr ctxt) { ctxt_ = ctxt; }
+
+ private:
+  // Attribute names are a few characters: a plain loop beats a call of memcmp.
+  static bool Same(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+
+  // Namespace URIs come from the parser's dictionary, one pointer per URI: measured once.
+  std::string_view Uri(const xmlChar* uri) {
+    if (uri != lastUri_) {
+      lastUri_ = uri;
+      lastUriView_ = View(uri);
+    }
+    return lastUriView_;
+  }
+
+  std::string_view QName(const xmlChar* prefix, std::string_view local) {
+    if (prefix == nullptr) return local;
+    qname_.assign(View(prefix));
+    qname_ += ':';
+    qname_ += local;
+    return qname_;
+  }
+
+  SaxContentHandler* content_;
+  SaxErrorHandler* errors_;
+  const SaxLocator& locator_;
+  std::string name_;
+  xmlParserCtxtPtr ctxt_ = nullptr;
+  struct Attribute {
+    std::string_view local;
+    std::string_view prefix;
+    std::string_view value;
+  };
+  std::vector<Attribute> attributes_;  // of the start tag being delivered
+  const xmlChar* lastUri_ = nullptr;
+  std::string_view lastUriView_;
+  std::string qname_;
+  std::exception_ptr failure_;
+  std::optional<Error> fatal_;
+};
+
+thread_local ParseSession* tCurrent = nullptr;
+
+// The document node is made only so that the internal subset has somewhere to keep entity
+// declarations; no element or text ever goes into it.
+void OnStartDocument(void* ctx) { xmlSAX2StartDocument(ctx); }
+
+void OnEndDocument(void*) {}
+
+void OnStartElementNs(void*, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int,
+                      const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
+  if (tCurrent != nullptr) tCurrent->StartElement(localname, prefix, uri, attributeCount, attributes);
+}
+
+void OnEndElementNs(void*, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
+  if (tCurrent != nullptr) tCurrent->EndElement(localname, prefix, uri);
+}
+
+void OnCharacters(void*, const xmlChar* text, int size) {
+  if (tCurrent != nullptr) tCurrent->Characters(text, size);
+}
+
+void OnError(void*, xmlErrorPtr error) {
+  if (tCurrent != nullptr && error != nullptr) tCurrent->ParseError(*error);
+}
+
+void IgnoreGenericError(void*, const char*, ...) {}
+
+// Nothing outside the document is ever loaded: no external entity, no external DTD. The
+// refusal is told the way libxml2 tells a load that failed.
+xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCtxtPtr) {
+  if (tCurrent != nullptr) tCurrent->Warning(XML_IO_LOAD_ERROR, "failed to load external entity \"" +
+                                                                    std::string(url != nullptr ? url : "") + "\"");
+  return nullptr;
+}
+
+const xmlSAXHandler& Callbacks() {
+  static const xmlSAXHandler handler = [] {
+    xmlInitParser();
+    xmlSAXHandler h{};
+    // Start from libxml2's own SAX2 callbacks for the internal subset, then take over the
+    // content and leave out everything that would build a tree.
+    xmlSAXVersion(&h, 2);
+    h.startDocument = OnStartDocument;
+    h.endDocument = OnEndDocument;
+    h.startElement = nullptr;
+    h.endElement = nullptr;
+    h.startElementNs = OnStartElementNs;
+    h.endElementNs = OnEndElementNs;
+    h.characters = OnCharacters;
+    h.cdataBlock = OnCharacters;
+    h.ignorableWhitespace = OnCharacters;
+    h.reference = nullptr;
+    h.comment = nullptr;
+    h.processingInstruction = nullptr;
+    h.setDocumentLocator = nullptr;
+    h.warning = nullptr;
+    h.error = nullptr;
+    h.fatalError = nullptr;
+    h.serror = OnError;
+    return h;
+  }();
+  return handler;
+}
+
+struct ContextDeleter {
+  void operator()(xmlParserCtxt* ctxt) const {
+    if (ctxt->myDoc != nullptr) xmlFreeDoc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    xmlFreeParserCtxt(ctxt);
+  }
+};
+
+// Sets the session, a silent generic error channel and the refusing entity loader for the
+// life of one parse.
+class SessionScope {
+ public:
+  explicit SessionScope(ParseSession* session)
+      : previous_(tCurrent),
+        genericError_(xmlGenericError),
+        genericContext_(xmlGenericErrorContext),
+        loader_(xmlGetExternalEntityLoader()) {
+    tCurrent = session;
+    xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+    xmlSetExternalEntityLoader(RefuseExternalEntity);
+  }
+  ~SessionScope() {
+    xmlSetExternalEntityLoader(loader_);
+    xmlSetGenericErrorFunc(genericContext_, genericError_);
+    tCurrent = previous_;
+  }
+  SessionScope(const SessionScope&) = delete;
+  SessionScope& operator=(const SessionScope&) = delete;
+
+ private:
+  ParseSession* previous_;
+  xmlGenericErrorFunc genericError_;
+  void* genericContext_;
+  xmlExternalEntityLoader loader_;
+};
+
+}  // namespace
+
+namespace {
+
+// The context of the parser's read callback: where the bytes come from, and the session that
+// takes an exception the source raises.
+template <class Source>
+struct ReadContext {
+  Source* source;
+  ParseSession* session;
+};
+
+template <class Source>
+int ReadCallback(void* context, char* buffer, int size) {
+  auto* c = static_cast<ReadContext<Source>*>(context);
+  if (c->session->Stopped()) return 0;
+  try {
+    return static_cast<int>((*c->source)(buffer, static_cast<std::size_t>(size)));
+  } catch (...) {
+    c->session->Fail(std::current_exception(), false);
+    return -1;
+  }
+}
+
+// Reads a file through the file-system seam in large blocks and hands them out in the
+// parser's smaller pieces.
+class BlockSource {
+ public:
+  explicit BlockSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), block_(SaxXmlReader::kBlockSize) {}
+
+  std::size_t operator()(char* out, std::size_t size) {
+    if (position_ == end_) {
+      end_ = file_->Read(block_.data(), block_.size());
+      position_ = 0;
+    }
+    const std::size_t n = std::min(size, end_ - position_);
+    std::memcpy(out, block_.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  std::vector<char> block_;
+  std::size_t position_ = 0;
+  std::size_t end_ = 0;
+};
+
+class MemorySource {
+ public:
+  explicit MemorySource(std::string_view document) : rest_(document) {}
+
+  std::size_t operator()(char* out, std::size_t size) {
+    const std::size_t n = std::min(size, rest_.size());
+    std::memcpy(out, rest_.data(), n);
+    rest_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+}  // namespace
+
+int32_t SaxXmlReader::Position::lineNumber() const {
+  return parser != nullptr ? xmlSAX2GetLineNumber(static_cast<xmlParserCtxtPtr>(parser)) : 0;
+}
+
+int32_t SaxXmlReader::Position::columnNumber() const {
+  return parser != nullptr ? xmlSAX2GetColumnNumber(static_cast<xmlParserCtxtPtr>(parser)) : 0;
+}
+
+template <class Open>
+void SaxXmlReader::Run(const std::string& name, Open&& open) {
+  ParseSession session(content_, errors_, position_, name);
+  SessionScope scope(&session);
+  if (content_ != nullptr) {
+    content_->documentLocator(position_);
+    content_->startDocument();
+  }
+  auto source = open();
+  using Source = decltype(source);
+  ReadContext<Source> context{&source, &session};
+
+  // The parser pulls its input through the read callback: unlike libxml2's push mode, it
+  // then names a truncated document as such ("Premature end of data in tag ...").
+  xmlSAXHandler sax = Callbacks();
+  std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(
+      xmlCreateIOParserCtxt(&sax, nullptr, ReadCallback<Source>, nullptr, &context, XML_CHAR_ENCODING_NONE));
+  if (!ctxt) throw Error(kErrOutOfMemory);
+  // Entities are substituted so that text and attribute values arrive resolved; only those
+  // declared in the document can be (RefuseExternalEntity), and the expansion limits stay on
+  // (no XML_PARSE_HUGE).
+  xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NOENT | XML_PARSE_NONET);
+  session.Attach(ctxt.get());
+  position_.parser = ctxt.get();
+  xmlParseDocument(ctxt.get());
+  position_.parser = nullptr;
+  session.Attach(nullptr);
+  session.RaiseFailure();
+  if (content_ != nullptr) content_->endDocument();
+}
+
+void SaxXmlReader::parseURL(const std::string& path) {
+  Run(path, [&] { return BlockSource(Fs().OpenRead(path)); });
+}
+
+void SaxXmlReader::parse(std::string_view document, const std::string& name) {
+  Run(name, [&] { return MemorySource(document); });
+}
+
+}  // namespace tidemill

@@ -1,0 +1,156 @@
+#include "timeseries/Series.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "common/Error.h"
+
+namespace tidemill {
+namespace {
+
+int32_t ErrorNumberOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(SeriesTest, NewRecordIsEmptyWithIndexesUpTo10000) {
+  clsSeries s;
+  EXPECT_EQ(s.lValCounter(), 0);
+  EXPECT_EQ(s.Capacity(), 10000);
+  EXPECT_EQ(s.sngValues(1), 0.0f);
+  EXPECT_EQ(s.dtEventDate(10000), 0.0);
+  EXPECT_EQ(s.Timestep(), 0);
+  for (int32_t index : {0, -1, 10001, std::numeric_limits<int32_t>::min()}) {
+    SCOPED_TRACE(index);
+    EXPECT_EQ(ErrorNumberOf([&] { s.sngValues(index, 1.0f); }), kErrSubscript);
+    EXPECT_EQ(ErrorNumberOf([&] { s.dtEventDate(index); }), kErrSubscript);
+    EXPECT_EQ(ErrorNumberOf([&] { s.lFlag(index, 1.0); }), kErrSubscript);
+  }
+  try {
+    s.sngValues(10001);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Description(), "Subscript out of range: event index 10001 outside 1 to 10000");
+  }
+}
+
+TEST(SeriesTest, CountGrowsCapacityInWholeStepsOf10000) {
+  const std::pair<int32_t, int32_t> cases[] = {{0, 10000},     {10000, 10000}, {10001, 20000},
+                                               {35041, 40000}, {-3, 10000},    {2147480000, 2147480000}};
+  for (auto [count, capacity] : cases) {
+    SCOPED_TRACE(count);
+    clsSeries s;
+    s.lValCounter(count);
+    EXPECT_EQ(s.lValCounter(), count);
+    EXPECT_EQ(s.Capacity(), capacity);
+  }
+  clsSeries s;
+  s.lValCounter(12);
+  EXPECT_EQ(ErrorNumberOf([&] { s.lValCounter(2147480001); }), kErrOverflow);
+  EXPECT_EQ(s.lValCounter(), 12);
+  EXPECT_EQ(s.Capacity(), 10000);
+}
+
+TEST(SeriesTest, GrowingKeepsEntriesAndEveryNewIndexReadsZeroUntilWritten) {
+  clsSeries s;
+  for (int32_t i = 1; i <= 10000; ++i) {
+    s.sngValues(i, static_cast<float>(i));
+    s.dtEventDate(i, i + 0.5);
+    s.lFlag(i, i % 7);
+  }
+  s.lValCounter(35041);
+  EXPECT_EQ(s.Capacity(), 40000);
+  s.dtEventDate(40000, 7.0);
+  for (int32_t i = 1; i <= 40000; ++i) {
+    const bool old = i <= 10000;
+    ASSERT_EQ(s.sngValues(i), old ? static_cast<float>(i) : 0.0f) << i;
+    ASSERT_EQ(s.dtEventDate(i), old ? i + 0.5 : (i == 40000 ? 7.0 : 0.0)) << i;
+    ASSERT_EQ(s.lFlag(i), old ? i % 7 : 0) << i;
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { s.sngValues(40001, 1.0f); }), kErrSubscript);
+}
+
+TEST(SeriesTest, AppendingOneEventAtATimeMovesTheStorageLogarithmicallyOften) {
+  // Growing the storage with the 10000-step capacity alone would move it every 10000
+  // events, and loading a long series would take quadratic time.
+  clsSeries s;
+  int moves = 0;
+  for (int32_t k = 1; k <= 1000000; ++k) {
+    const std::size_t room = s.StorageRoom();
+    s.lValCounter(k);
+    s.dtEventDate(k, k);
+    s.sngValues(k, 1.0f);
+    s.lFlag(k, 0);
+    moves += s.StorageRoom() != room;
+  }
+  EXPECT_LE(moves, 20);
+  EXPECT_EQ(s.dtEventDate(1000000), 1000000.0);
+
+  clsSeries reserved;
+  reserved.ReserveStorage(50000);
+  const std::size_t room = reserved.StorageRoom();
+  EXPECT_EQ(reserved.Capacity(), 10000);
+  reserved.lValCounter(50000);
+  for (int32_t k = 1; k <= 50000; ++k) reserved.sngValues(k, 2.0f);
+  EXPECT_EQ(reserved.StorageRoom(), room);
+}
+
+TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {
+  clsSeries s;
+  s.lValCounter(500);
+  for (int32_t i = 1; i <= 500; ++i) s.sngValues(i, static_cast<float>(1000 + i));
+  s.lValCounter(3);
+  EXPECT_EQ(s.Capacity(), 10000);
+  for (int32_t i = 4; i <= 500; ++i) ASSERT_EQ(s.sngValues(i), static_cast<float>(1000 + i));
+}
+
+TEST(SeriesTest, TimestepFromUnitAndMultiplier) {
+  struct Case {
+    const char* unit;
+    int32_t multiplier;
+    int32_t seconds;  // 0 with error 6 expected when overflow is set
+    bool overflow = false;
+  };
+  const Case cases[] = {
+      {"Hour", 2, 7200},          {"DAY", 1, 86400},         {"minute", 15, 900},     {"second", 3600, 3600},
+      {"fortnight", 7, 7},        {"", 3, 3},                {"nonequidistant", 5, 0}, {"day", 0, 0},
+      {"minute", -2, -120},       {"day", 24855, 2147472000}, {"day", 24856, 0, true}, {"hour", -596524, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.unit) + " x " + std::to_string(c.multiplier));
+    clsSeries s;
+    s.sTimeStepUnit = c.unit;
+    s.lTimeStepMultiplier = c.multiplier;
+    if (c.overflow) {
+      EXPECT_EQ(ErrorNumberOf([&] { s.Timestep(); }), kErrOverflow);
+    } else {
+      EXPECT_EQ(s.Timestep(), c.seconds);
+    }
+  }
+}
+
+TEST(SeriesTest, FlagRoundsHalfToEvenAndReadsBackOnlyWithinTheDateRange) {
+  const std::pair<double, double> cases[] = {{2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {2958465, 2958465}, {-657434, -657434}};
+  clsSeries s;
+  for (auto [in, stored] : cases) {
+    SCOPED_TRACE(in);
+    s.lFlag(9, in);
+    EXPECT_EQ(s.lFlag(9), stored);
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { s.lFlag(9, 2147483648.0); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { s.lFlag(9, std::numeric_limits<double>::quiet_NaN()); }), kErrOverflow);
+  EXPECT_EQ(s.lFlag(9), -657434.0);
+  for (double outside : {2958466.0, -657435.0}) {
+    s.lFlag(1, outside);
+    EXPECT_EQ(ErrorNumberOf([&] { s.lFlag(1); }), kErrOverflow);
+  }
+}
+
+}  // namespace
+}  // namespace tidemill
