@@ -5,6 +5,7 @@
 #include <libxml/tree.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,8 @@
 #include "diagnostics/MessageBox.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/RunState.h"
+#include "timeseries/QXContentHandler.h"
+#include "timeseries/SeriesCollection.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill {
@@ -605,6 +608,98 @@ TEST_F(QXWriterTest, FailedSideFileRemovalIsNoFailure) {
   ASSERT_TRUE(Write(NumberedBlock(1, 1, Hourly(2)), binary));
   EXPECT_EQ(error_, "");
   EXPECT_TRUE(fs::is_directory(dir_.File("out.bin")));
+}
+
+// Blocks written and read back through the reader, as the converters that take QX-XML do.
+class QXRoundTripTest : public QXWriterTest {
+ protected:
+  // Writes the block in the form asked for and reads it back; the form taken is in binary.
+  std::shared_ptr<SeriesCollection> RoundTrip(const SeriesBlock& block, bool& binary,
+                                              const Selection* selection = nullptr) {
+    EXPECT_TRUE(Write(block, binary, kSeriesTypeInstantaneous, selection)) << error_;
+    ScopedMessageBoxHandler quiet([](std::string_view, int32_t, std::string_view) {});
+    QXReadResult read = ReadQXFile(dir_.File("out.xml"));
+    EXPECT_FALSE(read.error.has_value()) << (read.error ? ErrorSummary(*read.error) : "");
+    return read.series;
+  }
+};
+
+// Every pair of the block that the selection takes, in the order the writer writes them.
+std::vector<std::pair<int32_t, int32_t>> WrittenPairs(const SeriesBlock& block, const Selection* selection) {
+  std::vector<std::pair<int32_t, int32_t>> pairs;
+  for (int32_t l = 1; l <= block.lLocationCount; ++l) {
+    for (int32_t p = 1; p <= block.lParameterCount; ++p) {
+      if (selection == nullptr || selection->HasPair(block.LocationID(l), block.ParameterID(p))) pairs.emplace_back(l, p);
+    }
+  }
+  return pairs;
+}
+
+TEST_F(QXRoundTripTest, IdsInstantsAndValuesComeBack) {
+  // Values of at most 7 significant digits, plain and in exponent form, and one that needs more.
+  const float values[] = {0.5f, -999.99f, 12.25f, 1e20f, 1.5e-7f, -3.402823e38f, 1.401298e-45f, 1234567.0f,
+                          0.0001234f, -0.1f, 0.0f, 1.0f / 3.0f};
+  const std::size_t kValues = std::size(values);
+  struct Case {
+    const char* name;
+    std::vector<double> times;
+    bool selectSome;
+  };
+  std::vector<double> uneven = {At(7, 0), At(7, 1), At(7, 2), At(7, 4), At(8, 0, 0, 1)};
+  const Case cases[] = {
+      {"one time", {At(7, 6)}, false},
+      {"hourly", Hourly(static_cast<int>(kValues)), false},
+      {"uneven", uneven, false},
+      {"every ten minutes, pairs skipped", [] {
+         std::vector<double> t;
+         for (int k = 0; k < 30; ++k) t.push_back(At(29, 23, 0) + k * 600.0 / 86400);
+         return t;
+       }(), true},
+  };
+  for (const Case& c : cases) {
+    for (const bool asked : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (asked ? ", binary asked" : ", xml"));
+      SeriesBlock block(2, 3, static_cast<int32_t>(c.times.size()));
+      block.dtTimes = c.times;
+      const char* locations[] = {"Lobith & Tiel <1>", "K\xC3\xB6ln \"Pegel\""};
+      const char* parameters[] = {"Q", "H.meting", "T'"};
+      for (int32_t l = 1; l <= 2; ++l) block.LocationID(l) = std::string(locations[l - 1]);
+      for (int32_t p = 1; p <= 3; ++p) block.ParameterID(p) = std::string(parameters[p - 1]);
+      for (std::size_t i = 0; i < block.sngValues.size(); ++i) block.sngValues[i] = values[i % kValues];
+      Selection selection;
+      selection.AddPair(locations[0], parameters[1]);
+      selection.AddPair(locations[1], parameters[0]);
+      selection.AddPair(locations[1], parameters[2]);
+      const Selection* chosen = c.selectSome ? &selection : nullptr;
+
+      bool binary = asked;
+      const auto series = RoundTrip(block, binary, chosen);
+      ASSERT_NE(series, nullptr);
+      const auto pairs = WrittenPairs(block, chosen);
+      ASSERT_EQ(series->Count(), static_cast<int32_t>(pairs.size()));
+      for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const auto [l, p] = pairs[k];
+        const clsSeries& s = *series->Item(static_cast<int32_t>(k + 1));
+        EXPECT_EQ(s.sLocationID, block.LocationID(l));
+        EXPECT_EQ(s.sParameterID, block.ParameterID(p));
+        EXPECT_EQ(s.sngMissingValue, kMissingValue);
+        ASSERT_EQ(s.lValCounter(), block.lTimeCount);
+        const auto run = block.Series(l, p);
+        for (int32_t t = 1; t <= block.lTimeCount; ++t) {
+          EXPECT_EQ(ToWholeSeconds(s.dtEventDate(t)), ToWholeSeconds(block.Time(t))) << t;
+          const float written = run[static_cast<std::size_t>(t - 1)];
+          if (binary) {
+            EXPECT_EQ(std::bit_cast<uint32_t>(s.sngValues(t)), std::bit_cast<uint32_t>(written)) << t;
+          } else if (written == 1.0f / 3.0f) {
+            // More digits than the text keeps: the nearest single to its 7 digits.
+            EXPECT_EQ(s.sngValues(t), 0.3333333f);
+          } else {
+            EXPECT_EQ(s.sngValues(t), written) << t;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
