@@ -5,37 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "IniTestFiles.h"
-#include "diagnostics/MessageBox.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
 
-using testing::FailingInputFile;
-using testing::FakeOpenFileSystem;
-using testing::TempDir;
-
 class ReadIniSectionTest : public ::testing::Test {
  protected:
   ReadIniSectionTest() {
-    file_ = dir_.Write("table.ini",
-                       "[Parameters]\r\nQ=Discharge\r\n[Locations]\r\nRhine = Lobith \r\nmaas=Borgharen = 2\r\n"
-                       "RHINE=later\r\nWaal=\r\n[Tail]\r\nx=1\r\n");
     table_.File(file_);
     table_.Section("Locations");
   }
 
-  TempDir dir_;
-  std::string file_;
+  testing::TempDir dir_;
+  const std::string file_ = dir_.Write(
+      "table.ini",
+      "[Parameters]\r\nQ=Discharge\r\n[Locations]\r\nRhine = Lobith \r\nmaas=Borgharen = 2\r\nRHINE=later\r\nWaal=\r\n[Tail]\r\nx=1\r\n");
   clsReadIniSection table_;
-  std::vector<std::string> boxes_;  // style, title and text of each message box
-  ScopedMessageBoxHandler capture_{[this](std::string_view text, int32_t style, std::string_view title) {
-    boxes_.push_back(std::to_string(style) + "|" + std::string(title) + "|" + std::string(text));
-  }};
+  testing::BoxRecorder boxes_;
 };
 
-TEST_F(ReadIniSectionTest, StoresKeysInFileOrderOnlyWhenAsked) {
+TEST_F(ReadIniSectionTest, KeysInFileOrderOnlyWhenAsked) {
   table_.ReadSection(true);
   ASSERT_TRUE(table_.Loaded());
   EXPECT_EQ(table_.Keys, (std::vector<std::string>{"Rhine", "maas", "Waal"}));
@@ -43,11 +33,10 @@ TEST_F(ReadIniSectionTest, StoresKeysInFileOrderOnlyWhenAsked) {
   EXPECT_EQ(table_.SectionTotalContents(), "Rhine=Lobith\r\nmaas=Borgharen = 2\r\nWaal=");
 
   table_.ReadSection();
-  EXPECT_TRUE(table_.Loaded());
   EXPECT_TRUE(table_.KeyAsArray().empty());
   EXPECT_EQ(table_.SectionTotalContents(), "");
   EXPECT_EQ(table_.GetKey("MAAS"), "Borgharen = 2");
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_TRUE(boxes_.boxes.empty());
 }
 
 TEST_F(ReadIniSectionTest, GetKeyGivesTheDefaultOrTheOmittedMarker) {
@@ -91,25 +80,24 @@ TEST_F(ReadIniSectionTest, AStoredKeyWithoutValueIsAnInternalError) {
   table_.ReadSection(true);
   table_.Keys.push_back("Ijssel");
   EXPECT_EQ(table_.SectionTotalContents(), "");
-  EXPECT_EQ(boxes_, std::vector<std::string>{
-                        "48|Error:|Internal error in clsReadIniSection.SectionTotalContents: Invalid procedure call "
-                        "or argument"});
+  EXPECT_EQ(boxes_.boxes, std::vector<std::string>{
+                              "48|Error:|Internal error in clsReadIniSection.SectionTotalContents: Invalid procedure "
+                              "call or argument"});
 }
 
 TEST_F(ReadIniSectionTest, ALockedOrFailingFileLeavesLoadedFalseSilently) {
-  FakeOpenFileSystem locked([](const std::string& path) -> std::unique_ptr<InputFile> {
-    throw FileError(EACCES, path);
-  });
-  FakeOpenFileSystem failing([](const std::string&) { return std::make_unique<FailingInputFile>(); });
-  for (FileSystem* fs : {static_cast<FileSystem*>(&locked), static_cast<FileSystem*>(&failing)}) {
+  for (const bool locked : {true, false}) {
     table_.ReadSection(true);
-    ScopedFileSystem scoped(*fs);
+    testing::FaultyFileSystem fs;
+    fs.failOpenRead = locked;
+    fs.failReadAfter = locked ? -1 : 0;
+    ScopedFileSystem scoped(fs);
     table_.ReadSection(true);
     EXPECT_FALSE(table_.Loaded());
     EXPECT_TRUE(table_.Keys.empty());
     EXPECT_EQ(table_.GetKey("Rhine", "d"), "d");
   }
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_TRUE(boxes_.boxes.empty());
 }
 
 }  // namespace

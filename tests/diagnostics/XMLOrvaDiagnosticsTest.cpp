@@ -12,17 +12,23 @@
 namespace tidemill {
 namespace {
 
-using testing::Box;
-using testing::BoxRecorder;
+using testing::DiagLine;
 using testing::Slurp;
-using testing::TempDir;
 
 class DiagnosticsTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetRunState(); }
   void TearDown() override { ResetRunState(); }
-  TempDir dir_;
-  BoxRecorder recorder_;
+  void StartLog() {
+    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
+    DiagLog->Start(dir_.File("diag.xml"));
+  }
+  std::vector<DiagLine> FlushedLines() {
+    DiagLog.reset();
+    return testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName());
+  }
+  testing::TempDir dir_;
+  testing::BoxRecorder recorder_;
 };
 
 TEST_F(DiagnosticsTest, WritesTheExactDocumentOverAnOlderFile) {
@@ -53,57 +59,23 @@ TEST_F(DiagnosticsTest, ALogWithoutNameWritesNothing) {
     clsXMLOrvaDiagnostics empty;
     EXPECT_FALSE(empty.Start(""));
     empty.AddLine(1, "lost");
-    EXPECT_EQ(empty.FileName(), "");
   }
   EXPECT_EQ(dir_.Listing(), "");
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 
-TEST_F(DiagnosticsTest, AFailedFlushIsReportedOutsideTheLogAndLeavesNoFile) {
-  const std::string diag = dir_.File("diag.xml");
-  struct Row {
-    void (*fault)(testing::FaultyFileSystem&);
-    std::string file;
-    std::string report;
-  } rows[] = {
-      {[](testing::FaultyFileSystem&) {}, dir_.File("nodir/diag.xml"),
-       "Error 76 (Path not found: " + dir_.File("nodir") + ")"},
-      {[](testing::FaultyFileSystem& f) { f.failCreate = true; }, diag, "Error 70 (Permission denied: " + diag + ")"},
-      {[](testing::FaultyFileSystem& f) { f.failRename = true; }, diag, "Error 70 (Permission denied: " + diag + ")"},
-  };
-  for (Row& row : rows) {
-    testing::FaultyFileSystem fs;
-    ScopedFileSystem scope(fs);
-    row.fault(fs);
-    recorder_.boxes.clear();
-    BatchMode = true;
-    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-    DiagLog->Start(row.file);
-    DiagLog->AddLine(3, "started");
-    EXPECT_FALSE(DiagLog->Flush());
-    DiagLog.reset();
-    EXPECT_EQ(recorder_.boxes,
-              (std::vector<Box>{
-                  {row.report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics", kStyleInformation, ""}}));
-    EXPECT_EQ(dir_.Listing(), "") << row.report;
-  }
-}
-
 TEST_F(DiagnosticsTest, FailingAddLineReportsOnceWithoutRecursion) {
   for (const bool batch : {true, false}) {
     BatchMode = batch;
-    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-    DiagLog->Start(dir_.File("diag.xml"));
+    StartLog();
     DiagLog->SetClock([] { return std::nan(""); });
     for (int k = 0; k < 2; ++k) {
       recorder_.boxes.clear();
       DiagLog->AddLine(1, "message");
-      EXPECT_EQ(recorder_.boxes,
-                (std::vector<Box>{{"Error 6 (Overflow) in procedure AddLine of Class Module clsXMLOrvaDiagnostics",
-                                   kStyleInformation, ""}}));
+      EXPECT_EQ(recorder_.boxes, std::vector<std::string>{
+                                     "64||Error 6 (Overflow) in procedure AddLine of Class Module clsXMLOrvaDiagnostics"});
     }
-    DiagLog.reset();
-    EXPECT_TRUE(testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName()).empty());
+    EXPECT_TRUE(FlushedLines().empty());
   }
 }
 
@@ -124,6 +96,36 @@ TEST_F(DiagnosticsTest, LineAfterFlushStopsTheProgramWithoutCleanUp) {
       "^Severe error: Internal error: clsXMLOrvaDiagnostics.WriteLine is called but not initialized!!!\n"
       "Contact Marvik, as this should not occur.\n$");
   EXPECT_FALSE(std::filesystem::exists(pending));
+}
+
+TEST_F(DiagnosticsTest, ReportInBatchIsALineWithCrLfPairsJoined) {
+  BatchMode = true;
+  StartLog();
+  const std::pair<std::string, std::string> rows[] = {
+      {"A\r\n\r\nB", "A  B"}, {"A\rB\nC", "A\rB\nC"}, {"A\r\r\nB", "A\r B"}, {"\r\n", " "}, {"", ""}};
+  std::vector<DiagLine> expected;
+  for (const auto& [message, logged] : rows) {
+    ReportMessage(message, kStyleCritical, "Error:", kLevelError);
+    expected.push_back({kLevelError, logged});
+  }
+  ReportMessage("info", kStyleInformation, "", kLevelDetail);
+  expected.push_back({kLevelDetail, "info"});
+  EXPECT_EQ(FlushedLines(), expected);
+  EXPECT_TRUE(recorder_.boxes.empty());
+}
+
+TEST_F(DiagnosticsTest, ReportWithoutBatchOrLogIsAMessageBox) {
+  for (const auto& [batch, log] : {std::pair{false, false}, {false, true}, {true, false}}) {
+    ResetRunState();
+    BatchMode = batch;
+    if (log) StartLog();
+    recorder_.boxes.clear();
+    ReportMessage("A\r\nB", kStyleExclamation, "Title", kLevelError);
+    EXPECT_EQ(recorder_.boxes, std::vector<std::string>{"48|Title|A\r\nB"});
+    if (log) {
+      EXPECT_TRUE(FlushedLines().empty());
+    }
+  }
 }
 
 }  // namespace

@@ -5,124 +5,84 @@
 #include <array>
 
 #include "driver/Paths.h"
-#include "support/DriverSupport.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
 
-using testing::DriverFileSystem;
-using testing::TempDir;
+constexpr PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
 
-// Path, directory, file name, extension, base name, directory-and-base.
-using SplitRow = std::array<std::string, 6>;
-
-void ExpectSplit(const std::vector<SplitRow>& rows, PathStyle style) {
-  for (const SplitRow& r : rows) {
+TEST(SplitPath, BothStyles) {
+  // Path, directory, file name, extension, base name, directory-and-base.
+  using Row = std::array<std::string, 6>;
+  const std::pair<PathStyle, Row> rows[] = {
+      {W, {"C:\\data\\run.kel", "C:\\data", "run.kel", "kel", "run", "C:\\data\\run"}},
+      {W, {"C:/data/a.b.xml", "C:\\data", "a.b.xml", "b.xml", "a", "C:\\data\\a"}},
+      {W, {"run.kel", "", "run.kel", "kel", "run", "\\run"}},
+      {W, {"C:\\my.dir\\file", "C:\\my.dir", "file", "", "file", "C:\\my.dir\\file"}},
+      {W, {"C:\\data\\", "C:\\data", "", "", "", "C:\\data\\"}},
+      {W, {"", "", "", "", "", "\\"}},
+      {P, {"/data/a.b.xml", "/data", "a.b.xml", "b.xml", "a", "/data/a"}},
+      {P, {"run.kel", "", "run.kel", "kel", "run", "./run"}},
+      {P, {"/run.kel", "", "run.kel", "kel", "run", "/run"}},
+      {P, {"/my.dir/file", "/my.dir", "file", "", "file", "/my.dir/file"}},
+      {P, {"/data/", "/data", "", "", "", "/data/"}},
+      {P, {"", "", "", "", "", "./"}},
+      {P, {"C:\\data\\run.kel", "", "C:\\data\\run.kel", "kel", "C:\\data\\run", "./C:\\data\\run"}},
+  };
+  for (const auto& [style, r] : rows) {
     const PathParts p = SplitPath(r[0], style);
-    EXPECT_EQ((SplitRow{r[0], p.directory, p.fileName, p.extension, p.baseName, p.directoryAndBase}), r);
+    EXPECT_EQ((Row{r[0], p.directory, p.fileName, p.extension, p.baseName, p.directoryAndBase}), r);
   }
+  EXPECT_EQ(SiblingPath("D:\\run\\out.day1.xml", ".bin", W), "D:\\run\\out.bin");
 }
 
-TEST(SplitPath, WindowsStyle) {
-  ExpectSplit({{"C:\\data\\run.kel", "C:\\data", "run.kel", "kel", "run", "C:\\data\\run"},
-               {"C:/data/run.kel", "C:\\data", "run.kel", "kel", "run", "C:\\data\\run"},
-               {"run.kel", "", "run.kel", "kel", "run", "\\run"},
-               {"C:\\my.dir\\file", "C:\\my.dir", "file", "", "file", "C:\\my.dir\\file"},
-               {"C:\\data\\a.b.xml", "C:\\data", "a.b.xml", "b.xml", "a", "C:\\data\\a"},
-               {"C:\\data\\", "C:\\data", "", "", "", "C:\\data\\"},
-               {"", "", "", "", "", "\\"}},
-              PathStyle::Windows);
-}
-
-TEST(SplitPath, PosixStyle) {
-  ExpectSplit({{"/data/run.kel", "/data", "run.kel", "kel", "run", "/data/run"},
-               {"run.kel", "", "run.kel", "kel", "run", "./run"},
-               {"/run.kel", "", "run.kel", "kel", "run", "/run"},
-               {"/my.dir/file", "/my.dir", "file", "", "file", "/my.dir/file"},
-               {"/data/a.b.xml", "/data", "a.b.xml", "b.xml", "a", "/data/a"},
-               {"/data/", "/data", "", "", "", "/data/"},
-               {"", "", "", "", "", "./"},
-               {"C:\\data\\run.kel", "", "C:\\data\\run.kel", "kel", "C:\\data\\run", "./C:\\data\\run"}},
-              PathStyle::Posix);
-  EXPECT_EQ(SiblingPath("result.xml", ".bin", PathStyle::Posix), "./result.bin");
-  EXPECT_EQ(SiblingPath("/srv/out.day1.xml", ".bin", PathStyle::Posix), "/srv/out.bin");
-  EXPECT_EQ(SiblingPath("D:\\run\\out.day1.xml", ".bin", PathStyle::Windows), "D:\\run\\out.bin");
-}
-
-using ResolveRows = std::vector<std::pair<std::string, std::string>>;
-
-void ExpectResolved(const std::string& cwd, PathStyle style, const ResolveRows& rows) {
-  for (const auto& [path, result] : rows)
-    EXPECT_EQ(ResolveRelativePathIn(path, cwd, style), result) << cwd << " | " << path;
-}
-
-TEST(ResolveRelativePath, WindowsStyle) {
-  const ResolveRows work = {
-      {"", ""},
-      {"in.xml", "C:\\work\\run\\in.xml"},
-      {"D:\\data\\in.xml", "D:\\data\\in.xml"},
-      {"\\data\\in.xml", "C:\\data\\in.xml"},
-      {"..\\in.xml", "C:\\work\\in.xml"},
-      {"..\\..\\x\\in.xml", "C:\\x\\in.xml"},
-      {"..\\..\\in.xml", "C:\\in.xml"},
-      {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"},
-      {"..\\a\\..\\b.xml", "C:\\a\\b.xml"},
-      {".\\in.xml", "C:\\work\\run\\.\\in.xml"},
-      {"D:in.xml", "C:\\work\\run\\D:in.xml"},
-      {"D:\\..\\in.xml", "..\\in.xml"},
+TEST(ResolveRelativePath, BothStyles) {
+  const struct {
+    PathStyle style;
+    std::vector<std::string> cwds;
+    std::vector<std::pair<std::string, std::string>> rows;  // path, result
+  } tables[] = {
+      {W, {"C:\\work\\run", "C:\\work\\run\\"},
+       {{"", ""}, {"in.xml", "C:\\work\\run\\in.xml"}, {"D:\\data\\in.xml", "D:\\data\\in.xml"},
+        {"\\data\\in.xml", "C:\\data\\in.xml"}, {"..\\..\\x\\in.xml", "C:\\x\\in.xml"}, {"..\\..\\in.xml", "C:\\in.xml"},
+        {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"}, {"..\\a\\..\\b.xml", "C:\\a\\b.xml"},
+        {".\\in.xml", "C:\\work\\run\\.\\in.xml"}, {"D:in.xml", "C:\\work\\run\\D:in.xml"},
+        {"D:\\..\\in.xml", "..\\in.xml"}}},
+      {W, {"C:\\"}, {{"in.xml", "C:\\in.xml"}, {"..\\in.xml", "..\\in.xml"}}},
+      {W, {"\\\\srv\\share\\dir"}, {{"in.xml", "\\\\srv\\share\\dir\\in.xml"}, {"..\\in.xml", "\\\\srv\\share\\in.xml"}}},
+      {P, {"/srv/run", "/srv/run/"},
+       {{"", ""}, {"in.xml", "/srv/run/in.xml"}, {"/data/in.xml", "/data/in.xml"}, {"../../in.xml", "/in.xml"},
+        {"../../../in.xml", "../../../in.xml"}, {"../a/../b.xml", "/a/b.xml"}, {"./in.xml", "/srv/run/./in.xml"},
+        {"..\\in.xml", "/srv/run/..\\in.xml"}}},
+      {P, {"/"}, {{"in.xml", "/in.xml"}, {"../in.xml", "../in.xml"}}},
   };
-  ExpectResolved("C:\\work\\run", PathStyle::Windows, work);
-  ExpectResolved("C:\\work\\run\\", PathStyle::Windows, work);
-  ExpectResolved("C:\\", PathStyle::Windows, {{"in.xml", "C:\\in.xml"}, {"..\\in.xml", "..\\in.xml"}});
-  ExpectResolved("\\\\srv\\share\\dir", PathStyle::Windows,
-                 {{"in.xml", "\\\\srv\\share\\dir\\in.xml"}, {"..\\in.xml", "\\\\srv\\share\\in.xml"}});
-}
-
-TEST(ResolveRelativePath, PosixStyle) {
-  const ResolveRows run = {
-      {"", ""},
-      {"in.xml", "/srv/run/in.xml"},
-      {"/data/in.xml", "/data/in.xml"},
-      {"../in.xml", "/srv/in.xml"},
-      {"../../in.xml", "/in.xml"},
-      {"../../../in.xml", "../../../in.xml"},
-      {"../a/../b.xml", "/a/b.xml"},
-      {"./in.xml", "/srv/run/./in.xml"},
-      {"..\\in.xml", "/srv/run/..\\in.xml"},
-  };
-  ExpectResolved("/srv/run", PathStyle::Posix, run);
-  ExpectResolved("/srv/run/", PathStyle::Posix, run);
-  ExpectResolved("/", PathStyle::Posix, {{"in.xml", "/in.xml"}, {"../in.xml", "../in.xml"}});
-}
-
-int OpenDescriptors() {
-  int n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
-  return n;
+  for (const auto& t : tables)
+    for (const std::string& cwd : t.cwds)
+      for (const auto& [path, result] : t.rows) EXPECT_EQ(ResolveRelativePathIn(path, cwd, t.style), result) << cwd << " | " << path;
 }
 
 TEST(FileExists, TrueOnlyForAFileThatOpens) {
-  TempDir dir;
-  dir.Write("a.xml", "x");
+  testing::TempDir dir;
   dir.Write(" lead.xml", "x");
   std::filesystem::create_directory(dir.File("sub.xml"));
-  const int before = OpenDescriptors();
-  EXPECT_TRUE(FileExists(dir.File("a.xml")));
-  EXPECT_EQ(OpenDescriptors(), before);
-  EXPECT_TRUE(FileExists(dir.File(" lead.xml")));  // the untrimmed name is opened
+  const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = descriptors();
+  EXPECT_TRUE(FileExists(dir.File(" lead.xml")));  // the untrimmed name is opened, then closed
+  EXPECT_EQ(descriptors(), before);
   EXPECT_FALSE(FileExists(dir.File("sub.xml")));
   EXPECT_FALSE(FileExists(dir.File("missing.xml")));
 
-  DriverFileSystem fs;
+  testing::FaultyFileSystem fs;
   ScopedFileSystem scope(fs);
   for (const char* blanks : {"", " ", "    "}) EXPECT_FALSE(FileExists(blanks));
   EXPECT_EQ(fs.openReads, 0);
   fs.failOpenRead = true;
-  EXPECT_FALSE(FileExists(dir.File("a.xml")));
+  EXPECT_FALSE(FileExists(dir.File(" lead.xml")));
 }
 
 TEST(FileExists, FifoWithoutWriterDoesNotBlock) {
-  TempDir dir;
+  testing::TempDir dir;
   ASSERT_EQ(::mkfifo((dir.File("pipe.xml")).c_str(), 0600), 0);
   EXPECT_EXIT(
       {

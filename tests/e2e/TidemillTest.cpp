@@ -88,38 +88,15 @@ TEST_F(TidemillTest, LoggedRuns) {
     std::string err, commandLine, in, out, batch, debug;
     std::vector<DiagLine> lines;
   } rows[] = {
-      {{"missing.kel", "out", "/batch", "/diagfile", "diag.xml"},
-       "",
-       "missing.kel out /batch /diagfile diag.xml",
-       t_ + "missing.kel",
-       t_ + "out",
-       "True",
-       "False",
-       {{1, "Defined input file does not exist.  " + kUsage + " " + kTail}}},
-      {{"in.abr", "out", "/BATCH", "/DIAGFILE", "diag.xml", "/DebugMode"},
-       "",
-       "in.abr out /BATCH /DIAGFILE diag.xml /DebugMode",
-       t_ + "in.abr",
-       t_ + "out",
-       "True",
-       "True",
-       failed},
-      {{"in.abr", "out.xml", "/diagfile", "diag.xml", "/debug"},
-       kBoxes,
-       "in.abr out.xml /diagfile diag.xml /debug",
-       t_ + "in.abr",
-       t_ + "out.xml",
-       "False",
-       "True",
-       {}},
-      {{"my dir/in put.abr", "out \"1\".xml", "/batch", "/diagfile", "diag.xml"},
-       "",
-       "\"my dir/in put.abr\" \"out \"\"1\"\".xml\" /batch /diagfile diag.xml",
-       t_ + "my dir/in put.abr",
-       t_ + "out \"1\".xml",
-       "True",
-       "False",
-       failed},
+      {{"missing.kel", "out", "/batch", "/diagfile", "diag.xml"}, "", "missing.kel out /batch /diagfile diag.xml",
+       t_ + "missing.kel", t_ + "out", "True", "False", {{1, "Defined input file does not exist.  " + kUsage + " " + kTail}}},
+      {{"in.abr", "out", "/BATCH", "/DIAGFILE", "diag.xml", "/DebugMode"}, "",
+       "in.abr out /BATCH /DIAGFILE diag.xml /DebugMode", t_ + "in.abr", t_ + "out", "True", "True", failed},
+      {{"in.abr", "out.xml", "/diagfile", "diag.xml", "/debug"}, kBoxes, "in.abr out.xml /diagfile diag.xml /debug",
+       t_ + "in.abr", t_ + "out.xml", "False", "True", {}},
+      {{"my dir/in put.abr", "out \"1\".xml", "/batch", "/diagfile", "diag.xml"}, "",
+       "\"my dir/in put.abr\" \"out \"\"1\"\".xml\" /batch /diagfile diag.xml", t_ + "my dir/in put.abr",
+       t_ + "out \"1\".xml", "True", "False", failed},
   };
   for (const Row& row : rows) {
     const Outcome o = RunTidemill(dir_.Path(), row.args);
@@ -159,10 +136,8 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
 TEST_F(TidemillTest, EachRouteReachesItsConverter) {
   const std::string samples = TIDEMILL_SAMPLES;
   dir_.Write("in.kel", "");
-  dir_.Write("in.MAP", "");
   const std::pair<std::string, std::string> rows[] = {
-      {"in.kel", "out.xml"},
-      {"in.MAP", "out.tms"},
+      {"in.kel", "out.tms"},
       {samples + "/level.abr", "out"},
       {samples + "/flow.xml", "out.bin"},
       {samples + "/flow.xml", "OUT.TMS"},

@@ -1,54 +1,16 @@
-// Helpers of the driver, diagnostics and end-to-end tests (beside FaultyFileSystem.h).
+// Reading a diagnostics file back, for the driver, diagnostics and end-to-end tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 #include <regex>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "common/Error.h"
-#include "diagnostics/MessageBox.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill::testing {
-
-// The faulty file system with a current directory of the test's choosing, one that fails,
-// and a count of the files opened for reading.
-class DriverFileSystem : public FaultyFileSystem {
- public:
-  std::optional<std::string> currentDirectory;
-  bool failCurrentDirectory = false;  // raises error 53, as getcwd in a removed directory
-  int openReads = 0;
-
-  std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    ++openReads;
-    return FaultyFileSystem::OpenRead(path);
-  }
-  std::string CurrentDirectory() override {
-    if (failCurrentDirectory) throw Error(kErrFileNotFound, "File not found: .");
-    return currentDirectory ? *currentDirectory : FaultyFileSystem::CurrentDirectory();
-  }
-};
-
-// A message box: text, style, title.
-using Box = std::tuple<std::string, int32_t, std::string>;
-
-// Collects the message boxes shown while it lives.
-class BoxRecorder {
- public:
-  std::vector<Box> boxes;
-  BoxRecorder()
-      : scope_([this](std::string_view text, int32_t style, std::string_view title) {
-          boxes.emplace_back(text, style, title);
-        }) {}
-
- private:
-  ScopedMessageBoxHandler scope_;
-};
 
 inline constexpr const char* kDiagDeclaration = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
 inline constexpr const char* kDiagRoot =
@@ -68,7 +30,7 @@ inline std::vector<DiagLine> ReadDiagLines(const std::string& text, const std::s
   for (std::size_t p = 0, q; (q = text.find("\r\n", p)) != std::string::npos; p = q + 2)
     rows.push_back(text.substr(p, q - p));
   std::vector<DiagLine> lines;
-  if (rows.size() < 2 || text.size() < 2 || !text.ends_with("\r\n") || rows[0] != kDiagDeclaration) {
+  if (rows.size() < 2 || !text.ends_with("\r\n") || rows[0] != kDiagDeclaration) {
     ADD_FAILURE() << "not a diagnostics file: " << text;
   } else if (rows[1] != std::string(kDiagRoot) + "/>") {
     EXPECT_EQ(rows[1], std::string(kDiagRoot) + ">");
@@ -77,13 +39,8 @@ inline std::vector<DiagLine> ReadDiagLines(const std::string& text, const std::s
       std::smatch m;
       if (!std::regex_match(rows[i], m, line)) ADD_FAILURE() << "bad line element: " << rows[i];
       std::string message = m.size() > 2 ? m[2].str() : "";
-      for (const auto& [ref, c] : {std::pair{"&quot;", "\""},
-                                   {"&lt;", "<"},
-                                   {"&gt;", ">"},
-                                   {"&#13;", "\r"},
-                                   {"&#10;", "\n"},
-                                   {"&#9;", "\t"},
-                                   {"&amp;", "&"}})
+      for (const auto& [ref, c] : {std::pair{"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&#13;", "\r"},
+                                   {"&#10;", "\n"}, {"&#9;", "\t"}, {"&amp;", "&"}})
         for (std::size_t p = 0; (p = message.find(ref, p)) != std::string::npos; ++p)
           message.replace(p, std::strlen(ref), c);
       lines.emplace_back(m.size() > 1 ? std::stoi(m[1].str()) : 0, message);

@@ -3,54 +3,85 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 namespace tidemill::testing {
 
-class FaultyOutputFile : public OutputFile {
+namespace {
+
+class FaultyInput : public InputFile {
  public:
-  FaultyOutputFile(FaultyFileSystem& fs, std::unique_ptr<OutputFile> inner) : fs_(fs), inner_(std::move(inner)) {}
+  FaultyInput(FaultyFileSystem& fs, std::unique_ptr<InputFile> inner, std::string path, bool hit)
+      : fs_(fs), inner_(std::move(inner)), path_(std::move(path)), hit_(hit) {}
+  std::size_t Read(void* data, std::size_t size) override {
+    if (hit_ && fs_.failReadAfter >= 0 && read_ + static_cast<long long>(size) > fs_.failReadAfter)
+      throw FileError(EIO, path_);
+    const std::size_t n = inner_->Read(data, size);
+    read_ += static_cast<long long>(n);
+    fs_.bytesRead += n;
+    return n;
+  }
+  uint64_t Size() override { return inner_->Size(); }
+
+ private:
+  FaultyFileSystem& fs_;
+  std::unique_ptr<InputFile> inner_;
+  std::string path_;
+  bool hit_;
+  long long read_ = 0;
+};
+
+class FaultyOutput : public OutputFile {
+ public:
+  FaultyOutput(FaultyFileSystem& fs, std::unique_ptr<OutputFile> inner, std::string target)
+      : fs_(fs), inner_(std::move(inner)), target_(std::move(target)) {}
   void Write(const void* data, std::size_t size) override {
-    if (fs_.failWriteAfterBytes >= 0 && fs_.written_ + static_cast<long long>(size) > fs_.failWriteAfterBytes) {
-      throw Error(kErrDiskFull, "Disk full: test");
-    }
-    fs_.written_ += static_cast<long long>(size);
+    if (fs_.Hits(target_) && fs_.failWriteAfter >= 0 && written_ + static_cast<long long>(size) > fs_.failWriteAfter)
+      throw FileError(ENOSPC, target_);
+    written_ += static_cast<long long>(size);
     inner_->Write(data, size);
   }
   void Close() override {
-    if (fs_.failClose) throw Error(kErrDeviceIO, "Device I/O error: test");
     inner_->Close();
+    if (fs_.failClose && fs_.Hits(target_)) throw FileError(EIO, target_);
   }
 
  private:
   FaultyFileSystem& fs_;
   std::unique_ptr<OutputFile> inner_;
+  std::string target_;
+  long long written_ = 0;
 };
 
+}  // namespace
+
 std::unique_ptr<InputFile> FaultyFileSystem::OpenRead(const std::string& path) {
-  if (failOpenRead) throw Error(kErrFileNotFound, "File not found: " + path);
-  return RealFileSystem().OpenRead(path);
+  ++openReads;
+  if (failOpenRead && Hits(path)) throw FileError(ENOENT, path);
+  return std::make_unique<FaultyInput>(*this, RealFileSystem().OpenRead(path), path, Hits(path));
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::CreateTemporary(const std::string& target, std::string& temporaryPath) {
-  if (failCreate) throw Error(kErrPermissionDenied, "Permission denied: " + target);
-  return std::make_unique<FaultyOutputFile>(*this, RealFileSystem().CreateTemporary(target, temporaryPath));
+  if (failCreate && Hits(target)) throw FileError(EACCES, target);
+  return std::make_unique<FaultyOutput>(*this, RealFileSystem().CreateTemporary(target, temporaryPath), target);
 }
 
 void FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (failRename) throw Error(kErrPermissionDenied, "Permission denied: " + to);
-  ++renames;
+  if (failRename && Hits(to)) throw FileError(EACCES, to);
   RealFileSystem().Rename(from, to);
+}
+
+std::string FaultyFileSystem::CurrentDirectory() {
+  if (failCurrentDirectory) throw FileError(ENOENT, ".");
+  return currentDirectory ? *currentDirectory : RealFileSystem().CurrentDirectory();
 }
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "tidemill-test-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (::mkdtemp(buf.data()) == nullptr) throw Error(kErrPathNotFound, "cannot create a temporary directory");
-  path_ = buf.data();
+  if (::mkdtemp(pattern.data()) == nullptr) throw Error(kErrPathNotFound, "cannot create a temporary directory");
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -80,6 +111,15 @@ std::string Slurp(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return ErrorSummary(e);
+  }
+  return "no error";
 }
 
 }  // namespace tidemill::testing

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "common/DateTime.h"
-#include "diagnostics/MessageBox.h"
-#include "support/ReaderSupport.h"
-#include "timeseries/SAXErrorHandler.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
@@ -45,11 +43,6 @@ double At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return DateS
 
 class QXContentHandlerTest : public ::testing::Test {
  protected:
-  QXContentHandlerTest()
-      : capture_([this](std::string_view text, int32_t style, std::string_view title) {
-          boxes_.push_back(std::to_string(style) + "|" + std::string(title) + "|" + std::string(text));
-        }) {}
-
   QXReadResult Read(const std::string& xml, const char* name = "in.xml") {
     return ReadQXFile(dir_.Write(name, xml));
   }
@@ -66,8 +59,7 @@ class QXContentHandlerTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::vector<std::string> boxes_;
-  ScopedMessageBoxHandler capture_;
+  testing::BoxRecorder boxes_;
 };
 
 TEST_F(QXContentHandlerTest, HeaderFieldsAndEventsOfAWrittenFile) {
@@ -96,7 +88,7 @@ TEST_F(QXContentHandlerTest, HeaderFieldsAndEventsOfAWrittenFile) {
   EXPECT_EQ(s->dtEventDate(2), At(2004, 3, 7, 7));
   EXPECT_EQ(s->sngValues(2), -0.25f);
   EXPECT_EQ(s->lFlag(2), 3.0);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_TRUE(boxes_.boxes.empty());
 }
 
 TEST_F(QXContentHandlerTest, ElementNamesInAnyCaseAndWithAPrefix) {
@@ -181,9 +173,10 @@ TEST_F(QXContentHandlerTest, TextIsKeptAsDeliveredWithControlsAsBlanks) {
 }
 
 TEST_F(QXContentHandlerTest, SeriesInFileOrderUnderKeysOneTwoThree) {
-  QXReadResult empty = Read(Document(""));
-  ASSERT_FALSE(empty.error);
-  EXPECT_EQ(empty.series->Count(), 0);
+  // Text of blanks and events outside a series are no error.
+  QXReadResult none = Read(Document("<locationId>  </locationId><timeStep unit=\"day\"/><event date=\"x\" time=\"y\"/>"));
+  ASSERT_FALSE(none.error);
+  EXPECT_EQ(none.series->Count(), 0);
 
   QXReadResult r = Read(Document(Series("<locationId>A</locationId>") + Series("<locationId>B</locationId>") +
                                  Series("<locationId>C</locationId>")));
@@ -263,12 +256,6 @@ TEST_F(QXContentHandlerTest, ContentErrorsNameTheElementLineAndFile) {
   }
 }
 
-TEST_F(QXContentHandlerTest, TextOfBlanksOutsideASeriesIsNoError) {
-  QXReadResult r = Read(Document("<locationId>  </locationId><timeStep unit=\"day\"/><event date=\"x\" time=\"y\"/>"));
-  EXPECT_FALSE(r.error);
-  EXPECT_EQ(r.series->Count(), 0);
-}
-
 TEST_F(QXContentHandlerTest, ParseErrorKeepsTheSeriesEndedBeforeItAndIsReported) {
   const std::string xml = Document(Series("<locationId>A</locationId>") + Series("<locationId>B</locationId>")) ;
   const std::string truncated = xml.substr(0, xml.find("<locationId>B"));
@@ -277,8 +264,7 @@ TEST_F(QXContentHandlerTest, ParseErrorKeepsTheSeriesEndedBeforeItAndIsReported)
   EXPECT_EQ(r.error->Number(), 77);
   ASSERT_EQ(r.series->Count(), 1);
   EXPECT_EQ(r.series->Item(1)->sLocationID, "A");
-  ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0], "64||" + r.error->Description() + "\r\nErrorCode = 77");
+  EXPECT_EQ(boxes_.boxes, std::vector<std::string>{"64||" + r.error->Description() + "\r\nErrorCode = 77"});
   EXPECT_EQ(r.error->Description(), "Premature end of data in tag header line 7 at line 7, column 11 of " + dir_.File("in.xml"));
 }
 
@@ -346,27 +332,23 @@ TEST(QXValueRulesTest, TimeAtFixedPositions) {
   }
 }
 
-class QXSideFileTest : public QXContentHandlerTest {
- protected:
-  // Two hourly series over one day (25 values each) and the side file holding their values.
-  std::string TwoDays(const std::string& firstEvents = "") {
-    const std::string header =
-        "<timeStep unit=\"second\" multiplier=\"3600\"/><startDate date=\"2004-03-07\" time=\"00:00:00\"/>"
-        "<endDate date=\"2004-03-08\" time=\"00:00:00\"/>";
-    return Document(Series("<locationId>A</locationId>" + header, firstEvents) +
-                    Series("<locationId>B</locationId>" + header));
-  }
-  std::vector<float> Values(int count, float first) {
-    std::vector<float> v;
-    for (int i = 0; i < count; ++i) v.push_back(first + static_cast<float>(i) * 0.5f);
-    return v;
-  }
-};
+// Two hourly series over one day, 25 values each.
+std::string TwoDays(const std::string& firstEvents = "") {
+  const std::string header =
+      "<timeStep unit=\"second\" multiplier=\"3600\"/><startDate date=\"2004-03-07\" time=\"00:00:00\"/>"
+      "<endDate date=\"2004-03-08\" time=\"00:00:00\"/>";
+  return Document(Series("<locationId>A</locationId>" + header, firstEvents) + Series("<locationId>B</locationId>" + header));
+}
 
-TEST_F(QXSideFileTest, ValuesAndRebuiltInstantsComeFromTheSideFile) {
-  std::vector<float> values = Values(25, 1.0f);
-  const std::vector<float> second = Values(25, 100.0f);
-  values.insert(values.end(), second.begin(), second.end());
+// count values first, first + .5, first + 1, ...
+std::vector<float> Values(int count, float first) {
+  std::vector<float> v;
+  for (int i = 0; i < count; ++i) v.push_back(first + static_cast<float>(i) * 0.5f);
+  return v;
+}
+
+TEST_F(QXContentHandlerTest, SideFileGivesValuesAndRebuiltInstants) {
+  const std::vector<float> values = Values(50, 1.0f);
   dir_.Write("in.bin", Floats(values));
   QXReadResult r = Read(TwoDays(Event("2004-03-07", "00:00:00", "-5", "9") + Event("2004-03-09", "00:00:00", "-6")));
   ASSERT_FALSE(r.error) << r.error->Description();
@@ -383,16 +365,14 @@ TEST_F(QXSideFileTest, ValuesAndRebuiltInstantsComeFromTheSideFile) {
   }
   // The XML's own events are overwritten, their flags kept.
   EXPECT_EQ(r.series->Item(1)->lFlag(1), 9.0);
-}
 
-TEST_F(QXSideFileTest, EmptySideFileIsIgnored) {
-  dir_.Write("in.bin", "");
+  dir_.Write("in.bin", "");  // an empty side file is ignored
   auto s = ReadOne(Document(Series("<timeStep unit=\"nonequidistant\"/>", Event("2004-03-07", "00:00:00", "3"))));
   ASSERT_EQ(s->lValCounter(), 1);
   EXPECT_EQ(s->sngValues(1), 3.0f);
 }
 
-TEST_F(QXSideFileTest, FailuresAreError1002WithTheCause) {
+TEST_F(QXContentHandlerTest, SideFileFailuresAreError1002WithTheCause) {
   const std::string file = dir_.File("in.xml");
   const std::string bin = dir_.File("in.bin");
   struct Case {
@@ -424,17 +404,17 @@ TEST_F(QXSideFileTest, FailuresAreError1002WithTheCause) {
     EXPECT_EQ(r.error->Description(), c.description);
     EXPECT_EQ(r.series->Count(), 0);
   }
-}
-
-TEST_F(QXSideFileTest, ReadErrorOfTheSideFileIsError1002) {
+  // A read error after the first series.
   dir_.Write("in.bin", Floats(Values(50, 1.0f)));
   const std::string xml = dir_.Write("in.xml", TwoDays());
-  testing::FailingReadFileSystem fs(dir_.File("in.bin"), 100);
+  testing::FaultyFileSystem fs;
+  fs.only = bin;
+  fs.failReadAfter = 100;
   ScopedFileSystem scope(fs);
   QXReadResult r = ReadQXFile(xml);
   ASSERT_TRUE(r.error);
   EXPECT_EQ(r.error->Number(), kErrBinFile);
-  EXPECT_EQ(r.error->Description(), "Error 57 (Device I/O error: " + dir_.File("in.bin") + " (Input/output error))");
+  EXPECT_EQ(r.error->Description(), "Error 57 (Device I/O error: " + bin + " (Input/output error))");
   ASSERT_EQ(r.series->Count(), 1);
   EXPECT_EQ(r.series->Item(1)->lValCounter(), 25);
 }

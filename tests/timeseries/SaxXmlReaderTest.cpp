@@ -3,15 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
-#include <memory>
-#include <optional>
 #include <functional>
-#include <string>
-#include <vector>
+#include <optional>
 
-#include "common/Error.h"
-#include "support/ReaderSupport.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
@@ -246,7 +241,8 @@ TEST(SaxXmlReaderTest, ParseUrlReadsTheFileInBlocksAndPassesReadErrorsOn) {
   EXPECT_EQ(read(failure), static_cast<int>(xml.size() - 3) / 4);
   EXPECT_FALSE(failure);
 
-  testing::FailingReadFileSystem fs(path, SaxXmlReader::kBlockSize);
+  testing::FaultyFileSystem fs;
+  fs.failReadAfter = SaxXmlReader::kBlockSize;
   ScopedFileSystem scope(fs);
   EXPECT_GT(read(failure), 1000);
   ASSERT_TRUE(failure);
