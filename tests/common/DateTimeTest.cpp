@@ -37,6 +37,7 @@ TEST(DateTimeText, RoundsToTheWholeSecondFirst) {
       {2958465 + 86399.0 / 86400, "9999-12-31 23:59:59"},
   };
   for (const auto& c : cases) EXPECT_EQ(DateTimeText(c.value), c.text) << c.value;
+  EXPECT_EQ(DateText(38053.25) + "|" + TimeText(38053.25), "2004-03-07|06:00:00");
   EXPECT_THROW(ToCalendar(1e300), Error);
   EXPECT_GT(LocalNow(), DateSerial(2020, 1, 1));
 }

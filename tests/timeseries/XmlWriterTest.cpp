@@ -43,7 +43,7 @@ TEST(XmlWriter, EscapesWhatXmlCannotHoldAsItStands) {
       {"x\x01y", true, "x\xEF\xBF\xBDy"},        // control character
       {"Zw\xE4rd", false, "Zw\xC3\xA4rd"},       // Windows-1252 turned into UTF-8
       {"\xC3\xA4 > 1", false, "\xC3\xA4 &gt; 1"},
-      {"A&B <\"x\"> 'y'", false, "A&amp;B &lt;\"x\"&gt; 'y'"},
+      {"<\"x\"> & 'y'", false, "&lt;\"x\"&gt; &amp; 'y'"},
       {"\"x\" 'y'", true, "&quot;x&quot; 'y'"},
   };
   for (const auto& c : cases) {
