@@ -2,9 +2,15 @@
 // of message boxes.
 #pragma once
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,53 +31,127 @@ class FaultyFileSystem : public FileSystem {
   bool failRename = false;        // EACCES (70)
   bool failCreate = false;        // EACCES (70)
   bool failOpenRead = false;      // ENOENT (53)
-  bool failCurrentDirectory = false;  // ENOENT (53), as getcwd in a removed directory
   std::optional<std::string> currentDirectory;
   int openReads = 0;
   std::size_t bytesRead = 0;
 
-  bool Hits(const std::string& path) const { return only.empty() || path == only; }
-  std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
-  std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override;
-  void Rename(const std::string& from, const std::string& to) override;
+  std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+    ++openReads;
+    if (failOpenRead && Hits(path)) throw FileError(ENOENT, path);
+    return std::make_unique<Input>(*this, RealFileSystem().OpenRead(path), path);
+  }
+  std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
+    if (failCreate && Hits(target)) throw FileError(EACCES, target);
+    return std::make_unique<Output>(*this, RealFileSystem().CreateTemporary(target, temporaryPath), target);
+  }
+  void Rename(const std::string& from, const std::string& to) override {
+    if (failRename && Hits(to)) throw FileError(EACCES, to);
+    RealFileSystem().Rename(from, to);
+  }
   bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   std::optional<uint64_t> FileSize(const std::string& path) override { return RealFileSystem().FileSize(path); }
-  std::string CurrentDirectory() override;
+  std::string CurrentDirectory() override { return currentDirectory.value_or(RealFileSystem().CurrentDirectory()); }
+
+ private:
+  bool Hits(const std::string& path) const { return only.empty() || path == only; }
+
+  struct Input : InputFile {
+    Input(FaultyFileSystem& fs, std::unique_ptr<InputFile> file, std::string path)
+        : fs(fs), file(std::move(file)), path(std::move(path)) {}
+    std::size_t Read(void* data, std::size_t size) override {
+      if (fs.Hits(path) && fs.failReadAfter >= 0 && done + static_cast<long long>(size) > fs.failReadAfter)
+        throw FileError(EIO, path);
+      const std::size_t n = file->Read(data, size);
+      done += static_cast<long long>(n);
+      fs.bytesRead += n;
+      return n;
+    }
+    uint64_t Size() override { return file->Size(); }
+    FaultyFileSystem& fs;
+    std::unique_ptr<InputFile> file;
+    std::string path;
+    long long done = 0;
+  };
+
+  struct Output : OutputFile {
+    Output(FaultyFileSystem& fs, std::unique_ptr<OutputFile> file, std::string target)
+        : fs(fs), file(std::move(file)), target(std::move(target)) {}
+    void Write(const void* data, std::size_t size) override {
+      if (fs.Hits(target) && fs.failWriteAfter >= 0 && done + static_cast<long long>(size) > fs.failWriteAfter)
+        throw FileError(ENOSPC, target);
+      done += static_cast<long long>(size);
+      file->Write(data, size);
+    }
+    void Close() override {
+      file->Close();
+      if (fs.failClose && fs.Hits(target)) throw FileError(EIO, target);
+    }
+    FaultyFileSystem& fs;
+    std::unique_ptr<OutputFile> file;
+    std::string target;
+    long long done = 0;
+  };
 };
 
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() : path_((std::filesystem::temp_directory_path() / "tidemill-test-XXXXXX").string()) {
+    if (::mkdtemp(path_.data()) == nullptr) throw Error(kErrPathNotFound, "cannot create a temporary directory");
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
   const std::string& Path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
   // Writes a file with the given bytes and returns its path.
-  std::string Write(const std::string& name, const std::string& bytes) const;
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(File(name), std::ios::binary) << bytes;
+    return File(name);
+  }
   // Names of the entries in the directory, sorted, separated by blanks.
-  std::string Listing() const;
+  std::string Listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
+    return out;
+  }
 
  private:
   std::string path_;
 };
 
 // The contents of a file, or "<missing>" when it cannot be read.
-std::string Slurp(const std::string& path);
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return in ? s.str() : "<missing>";
+}
 
 // "Error N (description)" of the error the call raises, or "no error".
-std::string ErrorOf(const std::function<void()>& call);
+inline std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return ErrorSummary(e);
+  }
+  return "no error";
+}
 
 // Collects the message boxes shown while it lives, as "style|title|text".
 class BoxRecorder {
  public:
   std::vector<std::string> boxes;
-  BoxRecorder()
-      : scope_([this](std::string_view text, int32_t style, std::string_view title) {
-          boxes.push_back(std::to_string(style) + "|" + std::string(title) + "|" + std::string(text));
-        }) {}
 
  private:
-  ScopedMessageBoxHandler scope_;
+  ScopedMessageBoxHandler scope_{[this](std::string_view text, int32_t style, std::string_view title) {
+    boxes.push_back(std::to_string(style) + "|" + std::string(title) + "|" + std::string(text));
+  }};
 };
 
 }  // namespace tidemill::testing

@@ -115,42 +115,29 @@ class QXWriterTest : public ::testing::Test {
   std::string error_;
 };
 
-TEST_F(QXWriterTest, GoldenXmlFormRemovesAnOldSideFile) {
-  dir_.Write("out.bin", "old values");
-  bool binary = false;
-  ASSERT_TRUE(Write(GoldenBlock(), binary));
-  EXPECT_EQ(error_, "");
-  EXPECT_FALSE(binary);
-  EXPECT_EQ(Slurp(dir_.File("out.xml")), GoldenXml(true));
-  EXPECT_EQ(dir_.Listing(), "out.xml");
-  EXPECT_EQ(boxes_.boxes, std::vector<std::string>{std::string("64||") + kToXml});
-}
-
-TEST_F(QXWriterTest, GoldenBinaryFormReplacesAnOldSideFile) {
-  dir_.Write("out.bin", "old values");
-  bool binary = true;
-  ASSERT_TRUE(Write(GoldenBlock(), binary));
-  EXPECT_TRUE(binary);
-  EXPECT_EQ(Slurp(dir_.File("out.xml")), GoldenXml(false));
+TEST_F(QXWriterTest, GoldenFilesReplaceAnOldSideFile) {
   // Little-endian singles, series (Lobith, Q) then (Lobith, H), each in time order.
-  const unsigned char side[] = {
-      0x00, 0x00, 0x00, 0x3F,  // .5
-      0x00, 0xC0, 0x79, 0xC4,  // -999
-      0x00, 0x00, 0x44, 0x41,  // 12.25
-      0xEC, 0x78, 0xAD, 0x60,  // 1E+20
-      0xB0, 0x0F, 0x21, 0x34,  // 1.5E-07
-      0x5C, 0xFF, 0x79, 0xC4,  // -999.99
-  };
-  EXPECT_EQ(Slurp(dir_.File("out.bin")), std::string(reinterpret_cast<const char*>(side), sizeof side));
-  EXPECT_EQ(dir_.Listing(), "out.bin out.xml");
-  EXPECT_EQ(boxes_.boxes, std::vector<std::string>{std::string("64||") + kToBinary});
-}
-
-TEST_F(QXWriterTest, FormMessageIsADetailLineInBatchMode) {
+  const std::string side("\x00\x00\x00\x3F\x00\xC0\x79\xC4\x00\x00\x44\x41"  // .5, -999, 12.25
+                         "\xEC\x78\xAD\x60\xB0\x0F\x21\x34\x5C\xFF\x79\xC4",  // 1E+20, 1.5E-07, -999.99
+                         24);
+  for (const bool asked : {false, true}) {
+    dir_.Write("out.bin", "old values");
+    boxes_.boxes.clear();
+    bool binary = asked;
+    ASSERT_TRUE(Write(GoldenBlock(), binary));
+    EXPECT_EQ(error_, "");
+    EXPECT_EQ(binary, asked);
+    EXPECT_EQ(Slurp(dir_.File("out.xml")), GoldenXml(!asked));
+    EXPECT_EQ(Slurp(dir_.File("out.bin")), asked ? side : "<missing>");
+    EXPECT_EQ(dir_.Listing(), asked ? "out.bin out.xml" : "out.xml");
+    EXPECT_EQ(boxes_.boxes, std::vector<std::string>{std::string("64||") + (asked ? kToBinary : kToXml)});
+  }
+  // In batch mode the form is a detail line of the log.
   BatchMode = true;
   DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
   ASSERT_TRUE(DiagLog->Start(dir_.File("diag.xml")));
   bool binary = true;
+  boxes_.boxes.clear();
   ASSERT_TRUE(Write(GoldenBlock(), binary));
   ASSERT_TRUE(DiagLog->Flush());
   EXPECT_TRUE(boxes_.boxes.empty());
@@ -245,69 +232,46 @@ TEST_F(QXWriterTest, DatesOfAnyYearKeepTheirEvents) {
   EXPECT_EQ(DateText(-1e12).size(), 17u);
 }
 
-TEST_F(QXWriterTest, BadBlocksAndNamesFailWithoutTouchingFiles) {
-  const std::string missing = dir_.File("missing/out.xml");
+TEST_F(QXWriterTest, FailuresLeaveTheOldFiles) {
+  const std::string xml = dir_.File("out.xml"), bin = dir_.File("out.bin");
+  using Faulty = testing::FaultyFileSystem;
+  const auto none = [](SeriesBlock&, Faulty&) {};
   const struct {
-    std::function<void(SeriesBlock&)> damage;
+    std::function<void(SeriesBlock&, Faulty&)> damage;
     std::string name;
+    bool binary;
     std::string error;
+    bool binKept = true;  // else the side file is gone
   } cases[] = {
-      {[](SeriesBlock& b) { b.sngValues.resize(5); }, "out.xml",
+      {[](SeriesBlock& b, Faulty&) { b.sngValues.resize(5); }, xml, true,
        "Error 9 (Subscript out of range: the block holds 5 values for 2 x 1 x 3)"},
-      {[](SeriesBlock& b) { b.lTimeCount = 0; }, "out.xml", "Error 9 (Subscript out of range: time 1 outside 1 to 0)"},
-      {[](SeriesBlock& b) { b.Time(2) = std::numeric_limits<double>::quiet_NaN(); }, "out.xml", "Error 6 (Overflow)"},
-      {[](SeriesBlock&) {}, "", "Error 52 (Bad file name or number: no output file name)"},
-      {[](SeriesBlock&) {}, "missing/out.xml", "Error 76 (Path not found: " + dir_.File("missing") + ")"},
-      {[](SeriesBlock&) {}, "out.bin",
-       "Error 75 (Path/File access error: " + dir_.File("out.bin") + " is its own side file)"},
+      {[](SeriesBlock& b, Faulty&) { b.lTimeCount = 0; }, xml, true, "Error 9 (Subscript out of range: time 1 outside 1 to 0)"},
+      {[](SeriesBlock& b, Faulty&) { b.Time(2) = std::numeric_limits<double>::quiet_NaN(); }, xml, true, "Error 6 (Overflow)"},
+      {none, "", true, "Error 52 (Bad file name or number: no output file name)"},
+      {none, dir_.File("missing/out.xml"), true, "Error 76 (Path not found: " + dir_.File("missing") + ")"},
+      {none, bin, true, "Error 75 (Path/File access error: " + bin + " is its own side file)"},
+      {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failWriteAfter = 0; }, xml, true, "Error 61 (Disk full: " + xml + ")"},
+      {[&](SeriesBlock&, Faulty& f) { f.only = bin; f.failWriteAfter = 0; }, xml, true, "Error 61 (Disk full: " + bin + ")"},
+      {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failClose = true; }, xml, true,
+       "Error 57 (Device I/O error: " + xml + " (Input/output error))"},
+      {[&](SeriesBlock&, Faulty& f) { f.only = bin; f.failRename = true; }, xml, true,
+       "Error 70 (Permission denied: " + bin + ")"},
+      // The new side file was in place already; it must not stay beside the old XML.
+      {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failRename = true; }, xml, true,
+       "Error 70 (Permission denied: " + xml + ")", false},
+      {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failRename = true; }, xml, false,
+       "Error 70 (Permission denied: " + xml + ")"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
     dir_.Write("out.xml", "old xml");
     dir_.Write("out.bin", "old bin");
     SeriesBlock block = NumberedBlock(2, 1, Hourly(3));
-    c.damage(block);
-    bool binary = true;
-    EXPECT_FALSE(Write(block, binary, 1, nullptr, c.name));
-    EXPECT_EQ(error_, c.error + " in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries");
-    EXPECT_EQ(Slurp(dir_.File("out.xml")), "old xml");
-    EXPECT_EQ(Slurp(dir_.File("out.bin")), "old bin");
-    EXPECT_EQ(dir_.Listing(), "out.bin out.xml");
-  }
-}
-
-TEST_F(QXWriterTest, FailedWritesLeaveTheOldFiles) {
-  const std::string xml = dir_.File("out.xml");
-  const std::string bin = dir_.File("out.bin");
-  struct Case {
-    bool binary;
-    std::string only;  // the file that fails
-    void (*arm)(testing::FaultyFileSystem&);
-    std::string error;
-    bool binKept;  // else the side file is gone
-  };
-  const auto write = [](testing::FaultyFileSystem& f) { f.failWriteAfter = 0; };
-  const auto rename = [](testing::FaultyFileSystem& f) { f.failRename = true; };
-  const Case cases[] = {
-      {true, xml, write, "Error 61 (Disk full: " + xml + ")", true},
-      {true, bin, write, "Error 61 (Disk full: " + bin + ")", true},
-      {true, xml, [](testing::FaultyFileSystem& f) { f.failClose = true; },
-       "Error 57 (Device I/O error: " + xml + " (Input/output error))", true},
-      {true, bin, rename, "Error 70 (Permission denied: " + bin + ")", true},
-      // The new side file was in place already; it must not stay beside the old XML.
-      {true, xml, rename, "Error 70 (Permission denied: " + xml + ")", false},
-      {false, xml, rename, "Error 70 (Permission denied: " + xml + ")", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
-    dir_.Write("out.xml", "old xml");
-    dir_.Write("out.bin", "old bin");
-    testing::FaultyFileSystem failing;
-    failing.only = c.only;
-    c.arm(failing);
-    ScopedFileSystem scoped(failing);
+    Faulty faulty;
+    c.damage(block, faulty);
+    ScopedFileSystem scoped(faulty);
     bool binary = c.binary;
-    EXPECT_FALSE(Write(NumberedBlock(1, 2, Hourly(3)), binary));
+    EXPECT_FALSE(clsOrvaQXTimeSeries().Write_QX_XML_File(c.name, block, 1, binary, nullptr, error_));
     EXPECT_EQ(error_, c.error + " in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries");
     EXPECT_EQ(Slurp(xml), "old xml");
     EXPECT_EQ(Slurp(bin), c.binKept ? "old bin" : "<missing>");
