@@ -28,47 +28,28 @@ std::vector<std::string> SplitLines(const std::string& bytes, std::size_t blockS
 }
 
 TEST(IniLineReaderTest, SplitsAtEveryLineEndWhateverTheBlockSize) {
-  const struct {
-    std::string bytes;
-    std::vector<std::string> lines;
-  } cases[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\n", {"a"}},
-      {"a\r\nb", {"a", "b"}},
-      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
-      {"\n", {""}},
-      {"\r\n\r\n", {"", ""}},
-      {"a\n\rb", {"a", "", "b"}},
-      {"a\r\r\nb\r", {"a", "", "b"}},
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {}}, {"a", {"a"}}, {"a\r\n", {"a"}}, {"a\r\nb", {"a", "b"}}, {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+      {"\n", {""}}, {"\r\n\r\n", {"", ""}}, {"a\n\rb", {"a", "", "b"}}, {"a\r\r\nb\r", {"a", "", "b"}},
       {"long line here\r\nx", {"long line here", "x"}},
   };
-  for (const auto& c : cases) {
-    for (const std::size_t block : {1, 2, 3, 5, 65536}) {
-      EXPECT_EQ(SplitLines(c.bytes, block), c.lines) << "block " << block << " bytes " << ::testing::PrintToString(c.bytes);
-    }
-  }
+  for (const auto& [bytes, lines] : cases)
+    for (const std::size_t block : {1, 2, 3, 5, 65536})
+      EXPECT_EQ(SplitLines(bytes, block), lines) << "block " << block << " bytes " << ::testing::PrintToString(bytes);
 }
 
-// One key asked of one table; nullopt expects the default.
-struct Ask {
-  std::string key;
-  std::optional<std::string> sectionValue;
-  std::optional<std::string> profileValue;
-};
-
-struct SyntaxCase {
-  const char* what;
-  std::string bytes;
-  bool loaded;
-  std::vector<Ask> asks;
-};
-
+// One key asked of one table, with the section's and the profile read's value; nothing: the default.
+using Ask = std::tuple<std::string, std::optional<std::string>, std::optional<std::string>>;
 const std::string kDefault = "DEF";
 
 // Both readers go through the same syntax; the profile read keeps the value untrimmed.
 TEST(IniSyntaxTest, BothReadersReadTheSameSyntax) {
-  const SyntaxCase cases[] = {
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool loaded;
+    std::vector<Ask> asks;
+  } cases[] = {
       {"upper-case header", "[LOCATIONS]\r\nA=1\r\n", true, {{"a", "1", "1"}}},
       {"blanks inside brackets", "[ Locations ]\r\nA=1\r\n", false, {{"A", {}, {}}}},
       {"blanks around header", "  [Locations]  \r\nA=1\r\n", true, {{"A", "1", "1"}}},
@@ -101,10 +82,9 @@ TEST(IniSyntaxTest, BothReadersReadTheSameSyntax) {
     table.Section("Locations");
     table.ReadSection();
     EXPECT_EQ(table.Loaded(), c.loaded);
-    for (const auto& ask : c.asks) {
-      SCOPED_TRACE("key " + ask.key);
-      EXPECT_EQ(table.GetKey(ask.key, kDefault), ask.sectionValue.value_or(kDefault));
-      EXPECT_EQ(ReadIniString("Locations", ask.key, kDefault, file), ask.profileValue.value_or(kDefault));
+    for (const auto& [key, section, profile] : c.asks) {
+      EXPECT_EQ(table.GetKey(key, kDefault), section.value_or(kDefault)) << key;
+      EXPECT_EQ(ReadIniString("Locations", key, kDefault, file), profile.value_or(kDefault)) << key;
     }
   }
 }
@@ -114,12 +94,9 @@ TEST(IniSyntaxTest, BadInputGivesDefaultsQuietly) {
   std::mt19937 random(7);
   std::string garbage(1 << 20, '\0');
   for (char& c : garbage) c = static_cast<char>(random());
-  const std::string paths[] = {
-      dir.Write("garbage.ini", garbage),
-      dir.Write("invalid.ini", "\xFF\xFE[\xC0\xAF]\r\n\xED\xA0\x80=\x80\r\n"),
-      dir.Path(),
-      dir.Path() + "/missing.ini",
-  };
+  const std::string paths[] = {dir.Write("garbage.ini", garbage),
+                                dir.Write("invalid.ini", "\xFF\xFE[\xC0\xAF]\r\n\xED\xA0\x80=\x80\r\n"), dir.Path(),
+                                dir.File("missing.ini")};
   testing::BoxRecorder boxes;
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);

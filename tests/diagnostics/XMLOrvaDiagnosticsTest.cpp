@@ -114,19 +114,5 @@ TEST_F(DiagnosticsTest, ReportInBatchIsALineWithCrLfPairsJoined) {
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 
-TEST_F(DiagnosticsTest, ReportWithoutBatchOrLogIsAMessageBox) {
-  for (const auto& [batch, log] : {std::pair{false, false}, {false, true}, {true, false}}) {
-    ResetRunState();
-    BatchMode = batch;
-    if (log) StartLog();
-    recorder_.boxes.clear();
-    ReportMessage("A\r\nB", kStyleExclamation, "Title", kLevelError);
-    EXPECT_EQ(recorder_.boxes, std::vector<std::string>{"48|Title|A\r\nB"});
-    if (log) {
-      EXPECT_TRUE(FlushedLines().empty());
-    }
-  }
-}
-
 }  // namespace
 }  // namespace tidemill

@@ -1,9 +1,10 @@
 // Runs the built executable in a temporary directory and checks what a user sees.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "support/DriverSupport.h"
 
@@ -22,25 +23,16 @@ struct Outcome {
 // Runs tidemill with the arguments in directory dir; removeDir deletes dir once the program
 // has it as its current directory.
 Outcome RunTidemill(const std::string& dir, const std::vector<std::string>& args, bool removeDir = false) {
+  const auto quoted = [](std::string s) {
+    for (std::size_t p = 0; (p = s.find('\'', p)) != std::string::npos; p += 4) s.replace(p, 1, "'\\''");
+    return "'" + s + "'";
+  };
   TempDir capture;
-  const std::string out = capture.File("out"), err = capture.File("err");
-  std::vector<char*> argv = {const_cast<char*>(TIDEMILL_EXE)};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
-        ::chdir(dir.c_str()) != 0 || (removeDir && ::rmdir(dir.c_str()) != 0))
-      ::_exit(127);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), testing::Slurp(out), testing::Slurp(err)};
+  std::string command = "cd " + quoted(dir) + (removeDir ? " && rmdir \"$PWD\"" : "") + " && exec " + quoted(TIDEMILL_EXE);
+  for (const std::string& a : args) (command += " ") += quoted(a);
+  const int status = std::system((command + " </dev/null >" + capture.File("out") + " 2>" + capture.File("err")).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Slurp(capture.File("out")),
+          Slurp(capture.File("err"))};
 }
 
 const std::string kUsage =
