@@ -39,32 +39,25 @@ TEST_F(ReadIniSectionTest, KeysInFileOrderOnlyWhenAsked) {
   EXPECT_TRUE(boxes_.boxes.empty());
 }
 
-TEST_F(ReadIniSectionTest, GetKeyGivesTheDefaultOrTheOmittedMarker) {
-  EXPECT_EQ(table_.GetKey("Rhine"), std::nullopt);  // not read yet
+TEST_F(ReadIniSectionTest, OnlyReadSectionReadsAndEachReadReplacesTheLast) {
+  EXPECT_EQ(table_.GetKey("Rhine"), std::nullopt);  // not read yet: the omitted marker or the default
   EXPECT_EQ(table_.GetKey("Rhine", "0"), "0");
-  table_.ReadSection();
+  table_.ReadSection(true);
   EXPECT_EQ(table_.GetKey("Rhine", "0"), "Lobith");
   EXPECT_EQ(table_.GetKey("Waal", "0"), "");
   EXPECT_EQ(table_.GetKey("Ijssel"), "");
   EXPECT_EQ(table_.GetKey("Ijssel", "0"), "0");
-}
-
-TEST_F(ReadIniSectionTest, OnlyReadSectionReadsAndEachReadReplacesTheLast) {
-  table_.ReadSection(true);
   table_.Section("Parameters");
   EXPECT_EQ(table_.GetKey("Rhine"), "Lobith");
   table_.ReadSection();
   EXPECT_EQ(table_.GetKey("Q"), "Discharge");
   EXPECT_EQ(table_.GetKey("Rhine"), "");
   EXPECT_TRUE(table_.Keys.empty());
-
   table_.Section("Missing");
   table_.ReadSection();
   EXPECT_FALSE(table_.Loaded());
   EXPECT_EQ(table_.GetKey("Q", "d"), "d");
-}
-
-TEST_F(ReadIniSectionTest, UnloadForgetsTheSectionAndMaybeTheFile) {
+  table_.Section("Locations");
   table_.ReadSection(true);
   table_.Unload(true);
   EXPECT_FALSE(table_.Loaded());
