@@ -1,5 +1,6 @@
 #include "timeseries/QXContentHandler.h"
 
+#include <bit>
 #include <cstring>
 
 #include "common/DateTime.h"
@@ -132,12 +133,18 @@ void ReplaceControls(std::string& text, std::size_t from) {
   }
 }
 
-float LittleEndianSingle(const unsigned char* p) {
-  const uint32_t bits = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                        static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+// Singles read as little-endian bytes, put in the host's order where that differs.
+void FromLittleEndian(float* values, std::size_t count) {
+  if constexpr (std::endian::native != std::endian::little) {
+    for (std::size_t i = 0; i < count; ++i) {
+      uint32_t bits;
+      std::memcpy(&bits, values + i, sizeof bits);
+      bits = (bits >> 24) | ((bits >> 8) & 0xFF00u) | ((bits << 8) & 0xFF0000u) | (bits << 24);
+      std::memcpy(values + i, &bits, sizeof bits);
+    }
+  } else {
+    (void)values, (void)count;
+  }
 }
 
 }  // namespace
@@ -315,17 +322,18 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
                                                                        " from byte " + IntegerText(static_cast<int64_t>(readPosition_))));
     };
     if (bytes > left) throw pastEnd();
-    binBuffer_.resize(static_cast<std::size_t>(bytes));
-    if (binFile_->Read(binBuffer_.data(), binBuffer_.size()) != binBuffer_.size()) throw pastEnd();
-    readPosition_ += bytes;
-
     series.lValCounter(n);
-    series.ReserveStorage(n);
+    // The values go from the file straight into the record's storage, a block at a time.
     const double stepDays = step / 86400.0;
-    for (int32_t i = 1; i <= n; ++i) {
-      series.dtEventDate(i, start + (i - 1) * stepDays);
-      series.sngValues(i, LittleEndianSingle(binBuffer_.data() + 4 * static_cast<std::size_t>(i - 1)));
-    }
+    series.FillValuesAndInstants(n, [&](int32_t first, float* values, double* instants, std::size_t length) {
+      if (binFile_->Read(values, 4 * length) != 4 * length) throw pastEnd();
+      FromLittleEndian(values, length);
+      for (std::size_t j = 0; j < length; ++j) {
+        const int32_t i = first + static_cast<int32_t>(j);
+        instants[j] = start + (i - 1) * stepDays;
+      }
+    });
+    readPosition_ += bytes;
     return true;
   } catch (...) {
     throw Error(kErrBinFile, ErrorSummary(CurrentError()), "clsQXContentHandler.fillSeriesFromBinFile");

@@ -1,7 +1,10 @@
 // One time series as read from a QX-XML file: its header fields and its events.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,10 @@ class clsSeries {
  public:
   // Capacity of a new record, and the step by which it grows.
   static constexpr int32_t kCapacityStep = 10000;
+  // Events are stored in blocks of 2^16 entries per array: growth never moves what is stored,
+  // and an index finds its entry by shift and mask.
+  static constexpr int kBlockShift = 16;
+  static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
 
   std::string sType;                  // text of "type"
   std::string sLocationID;            // text of "locationid"
@@ -31,12 +38,12 @@ class clsSeries {
   std::string sRegion;                // text of "region"
 
   // The value of event Index (1 to capacity); error 9 outside.
-  float sngValues(int32_t Index) const;
-  void sngValues(int32_t Index, float vNewValue);
+  float sngValues(int32_t Index) const { return values_.Get(Slot(Index)); }
+  void sngValues(int32_t Index, float vNewValue) { values_.Set(Slot(Index), vNewValue); }
 
   // The instant of event Index (1 to capacity); error 9 outside.
-  double dtEventDate(int32_t Index) const;
-  void dtEventDate(int32_t Index, double vNewValue);
+  double dtEventDate(int32_t Index) const { return instants_.Get(Slot(Index)); }
+  void dtEventDate(int32_t Index, double vNewValue) { instants_.Set(Slot(Index), vNewValue); }
 
   // The flag of event Index as a real number; error 6 when it lies outside the date range.
   double lFlag(int32_t Index) const;
@@ -51,30 +58,63 @@ class clsSeries {
   // The current upper bound of the event indexes, a multiple of 10000.
   int32_t Capacity() const { return capacity_; }
 
-  // How many events the storage underneath holds room for before it must move.
-  std::size_t StorageRoom() const { return values_.capacity(); }
-  // Makes room underneath for count events, so that filling them moves nothing; the capacity
-  // that callers see does not change.
-  void ReserveStorage(int32_t count);
+  // Writes the values and instants of events 1 to count (error 9 beyond the capacity) in runs
+  // that each lie in one block: fill(index of the run's first event, values, instants, length)
+  // must write every entry of the run. For bulk loads, without a call per event.
+  using RunFill = std::function<void(int32_t first, float* values, double* instants, std::size_t length)>;
+  void FillValuesAndInstants(int32_t count, const RunFill& fill);
+
+  // Bytes held by the event storage (entries never written take none).
+  std::size_t StorageBytes() const { return values_.Bytes() + instants_.Bytes() + flags_.Bytes(); }
 
   // The time step in seconds from sTimeStepUnit and lTimeStepMultiplier; error 6 on overflow.
   int32_t Timestep() const;
 
  private:
-  std::size_t Slot(int32_t index) const;
-  // Makes the entries up to slot exist in the arrays.
-  void Materialise(std::size_t slot) {
-    if (slot >= values_.size()) Extend(slot);
+  // One event array in blocks. Only the entries up to the last one written exist (the blocks
+  // past them are not even allocated); the others read as 0.
+  template <class T>
+  class Blocks {
+   public:
+    T Get(std::size_t slot) const { return slot < size_ ? blocks_[slot >> kBlockShift][slot & kMask] : T{}; }
+    void Set(std::size_t slot, T value) {
+      // Appending within a block, the usual case, needs no zero-filling and no new block.
+      if (slot > size_ || (slot == size_ && (slot & kMask) == 0)) Extend(slot);
+      blocks_[slot >> kBlockShift][slot & kMask] = value;
+      if (slot == size_) ++size_;
+    }
+    // Where the entry of slot lies, for writing a run from slot to at most the end of its
+    // block; Filled then makes the run exist. The entries before slot exist afterwards.
+    T* Place(std::size_t slot) {
+      if (slot >= size_) Extend(slot);
+      return &blocks_[slot >> kBlockShift][slot & kMask];
+    }
+    void Filled(std::size_t end) {
+      if (end > size_) size_ = end;
+    }
+    std::size_t Bytes() const { return blocks_.size() * kBlockSize * sizeof(T); }
+
+   private:
+    static constexpr std::size_t kMask = kBlockSize - 1;
+    // Makes the blocks up to slot's exist and the entries before slot exist, new ones as 0.
+    void Extend(std::size_t slot);
+
+    std::size_t size_ = 0;  // entries that exist
+    std::vector<std::unique_ptr<T[]>> blocks_;
+  };
+
+  std::size_t Slot(int32_t index) const {
+    // One unsigned comparison covers both ends.
+    if (static_cast<uint32_t>(index) - 1u >= static_cast<uint32_t>(capacity_)) ThrowOutOfRange(index);
+    return static_cast<std::size_t>(index) - 1;
   }
-  void Extend(std::size_t slot);
+  [[noreturn]] void ThrowOutOfRange(int32_t index) const;
 
   int32_t count_ = 0;
   int32_t capacity_ = kCapacityStep;
-  // Entries 1 to capacity_ exist for callers; only the prefix up to the last entry written
-  // is held here, the rest reads as 0. The three arrays always have the same length.
-  std::vector<float> values_;
-  std::vector<double> instants_;
-  std::vector<int32_t> flags_;
+  Blocks<float> values_;
+  Blocks<double> instants_;
+  Blocks<int32_t> flags_;
 };
 
 }  // namespace tidemill

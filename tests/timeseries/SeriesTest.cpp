@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "common/Error.h"
 
@@ -76,29 +78,79 @@ TEST(SeriesTest, GrowingKeepsEntriesAndEveryNewIndexReadsZeroUntilWritten) {
   EXPECT_EQ(ErrorNumberOf([&] { s.sngValues(40001, 1.0f); }), kErrSubscript);
 }
 
-TEST(SeriesTest, AppendingOneEventAtATimeMovesTheStorageLogarithmicallyOften) {
-  // Growing the storage with the 10000-step capacity alone would move it every 10000
-  // events, and loading a long series would take quadratic time.
+TEST(SeriesTest, EntriesAcrossStorageBlocks) {
+  // Appending one event at a time, as the reader does, across three block boundaries: every
+  // entry keeps its value, and storage is taken a block at a time.
+  constexpr auto kBlock = static_cast<int32_t>(clsSeries::kBlockSize);
+  constexpr std::size_t kBlockBytes = clsSeries::kBlockSize * (sizeof(float) + sizeof(double) + sizeof(int32_t));
   clsSeries s;
-  int moves = 0;
-  for (int32_t k = 1; k <= 1000000; ++k) {
-    const std::size_t room = s.StorageRoom();
+  EXPECT_EQ(s.StorageBytes(), 0u);
+  for (int32_t k = 1; k <= 3 * kBlock + 1; ++k) {
     s.lValCounter(k);
-    s.dtEventDate(k, k);
-    s.sngValues(k, 1.0f);
-    s.lFlag(k, 0);
-    moves += s.StorageRoom() != room;
+    s.dtEventDate(k, k + 0.25);
+    s.sngValues(k, static_cast<float>(-k));
+    s.lFlag(k, k % 1000);
+    if (k == kBlock || k == kBlock + 1) {
+      EXPECT_EQ(s.StorageBytes(), (k == kBlock ? 1 : 2) * kBlockBytes);
+    }
   }
-  EXPECT_LE(moves, 20);
-  EXPECT_EQ(s.dtEventDate(1000000), 1000000.0);
+  for (int32_t k = 1; k <= 3 * kBlock + 1; ++k) {
+    ASSERT_EQ(s.dtEventDate(k), k + 0.25) << k;
+    ASSERT_EQ(s.sngValues(k), static_cast<float>(-k)) << k;
+    ASSERT_EQ(s.lFlag(k), k % 1000) << k;
+  }
 
-  clsSeries reserved;
-  reserved.ReserveStorage(50000);
-  const std::size_t room = reserved.StorageRoom();
-  EXPECT_EQ(reserved.Capacity(), 10000);
-  reserved.lValCounter(50000);
-  for (int32_t k = 1; k <= 50000; ++k) reserved.sngValues(k, 2.0f);
-  EXPECT_EQ(reserved.StorageRoom(), room);
+  // A write far past the last one: the entries between, in blocks never written, read 0.
+  clsSeries gap;
+  gap.lValCounter(5 * kBlock);
+  EXPECT_EQ(gap.StorageBytes(), 0u);  // a large count alone takes no storage
+  gap.sngValues(3, 3.0f);
+  gap.sngValues(2 * kBlock + 5, 7.0f);
+  gap.lFlag(kBlock, 4);
+  const int32_t probes[] = {1, 3, 4, kBlock, kBlock + 1, 2 * kBlock, 2 * kBlock + 4, 2 * kBlock + 5, 2 * kBlock + 6, 5 * kBlock};
+  for (int32_t i : probes) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(gap.sngValues(i), i == 3 ? 3.0f : (i == 2 * kBlock + 5 ? 7.0f : 0.0f));
+    EXPECT_EQ(gap.lFlag(i), i == kBlock ? 4.0 : 0.0);
+    EXPECT_EQ(gap.dtEventDate(i), 0.0);
+  }
+}
+
+TEST(SeriesTest, BulkFillComesInRunsWithinOneBlock) {
+  constexpr std::size_t kBlock = clsSeries::kBlockSize;
+  clsSeries s;
+  s.lFlag(2, 6);
+  const auto count = static_cast<int32_t>(2 * kBlock + 3);
+  s.lValCounter(count);
+  std::vector<std::pair<int32_t, std::size_t>> runs;
+  s.FillValuesAndInstants(count, [&](int32_t first, float* values, double* instants, std::size_t length) {
+    runs.emplace_back(first, length);
+    for (std::size_t j = 0; j < length; ++j) {
+      values[j] = static_cast<float>(first + static_cast<int32_t>(j));
+      instants[j] = 0.5 * (first + static_cast<int32_t>(j));
+    }
+  });
+  const std::vector<std::pair<int32_t, std::size_t>> expected = {
+      {1, kBlock}, {static_cast<int32_t>(kBlock) + 1, kBlock}, {static_cast<int32_t>(2 * kBlock) + 1, 3}};
+  EXPECT_EQ(runs, expected);
+  for (int32_t i : {1, 2, static_cast<int32_t>(kBlock), static_cast<int32_t>(kBlock) + 1, count}) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(s.sngValues(i), static_cast<float>(i));
+    EXPECT_EQ(s.dtEventDate(i), 0.5 * i);
+    EXPECT_EQ(s.lFlag(i), i == 2 ? 6.0 : 0.0);  // flags are not touched
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { s.FillValuesAndInstants(s.Capacity() + 1, {}); }), kErrSubscript);
+
+  // A run that fails leaves its entries as they were: not written reads 0.
+  clsSeries failed;
+  failed.lValCounter(10);
+  failed.sngValues(2, 1.0f);
+  EXPECT_THROW(failed.FillValuesAndInstants(10, [](int32_t, float* values, double*, std::size_t) {
+    values[0] = 9.0f;
+    throw Error(kErrDeviceIO);
+  }), Error);
+  EXPECT_EQ(failed.sngValues(2), 1.0f);
+  EXPECT_EQ(failed.sngValues(5), 0.0f);
 }
 
 TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {
