@@ -14,9 +14,35 @@ namespace {
 bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Significant digits that the general route keeps; a longer number text goes that way, so
+// that both routes always agree.
+constexpr int kMaxSignificant = 40;
+
+// The usual text, a plain decimal number such as "-12.5" or "1E-3", read by from_chars in
+// place. False when the text needs the general route: a blank, a "D" exponent or an exponent
+// letter from_chars left unread may continue the number; "inf", "nan" and out-of-range
+// values read differently.
+bool PlainNumber(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  const char* from = text.data();
+  if (from != end && *from == '+') ++from;  // from_chars takes no plus sign
+  const char* digits = (from != end && *from == '-' && from == text.data()) ? from + 1 : from;
+  if (digits == end || !(IsDigit(*digits) || *digits == '.')) return false;
+  const auto [stop, ec] = std::from_chars(from, end, value);
+  if (ec != std::errc() || stop - from > kMaxSignificant) return false;
+  if (stop == end) return true;
+  const char c = *stop;
+  return !(IsSkipped(c) || c == 'e' || c == 'E' || c == 'd' || c == 'D');
+}
+
 }  // namespace
 
 double LeadingNumber(std::string_view text) {
+  double value;
+  return PlainNumber(text, value) ? value : LeadingNumberGeneral(text);
+}
+
+double LeadingNumberGeneral(std::string_view text) {
   // Gather the accepted characters into a compact form that from_chars reads:
   // [-]digits[.digits][e[-]digits]. Values in files rarely need more than a few dozen
   // characters; longer digit runs keep their leading significant part and adjust the exponent.
@@ -42,7 +68,6 @@ double LeadingNumber(std::string_view text) {
   bool anyDigit = false;
   bool seenPoint = false;
   int significant = 0;
-  constexpr int kMaxSignificant = 40;
   for (;; ++i, c = peek()) {
     if (c >= 0 && IsDigit(static_cast<char>(c))) {
       anyDigit = true;
