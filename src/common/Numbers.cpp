@@ -26,13 +26,41 @@ bool PlainNumber(std::string_view text, double& value) {
   const char* const end = text.data() + text.size();
   const char* from = text.data();
   if (from != end && *from == '+') ++from;  // from_chars takes no plus sign
-  const char* digits = (from != end && *from == '-' && from == text.data()) ? from + 1 : from;
+  const bool negative = from != end && *from == '-' && from == text.data();
+  const char* digits = negative ? from + 1 : from;
   if (digits == end || !(IsDigit(*digits) || *digits == '.')) return false;
+  const auto endsNumber = [&](const char* stop) {
+    return stop == end || !(IsSkipped(*stop) || *stop == 'e' || *stop == 'E' || *stop == 'd' || *stop == 'D');
+  };
+
+  // Most texts have at most 15 digits and no exponent: digits and 10^fraction are then exact
+  // doubles, and their quotient is the correctly rounded value, as from_chars would give it.
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  uint64_t mantissa = 0;
+  int count = 0;
+  int fraction = -1;  // digits after the point, -1 before it
+  const char* p = digits;
+  for (; p != end; ++p) {
+    const auto d = static_cast<unsigned>(*p - '0');
+    if (d <= 9) {
+      mantissa = mantissa * 10 + d;
+      ++count;
+      fraction += fraction >= 0;
+    } else if (*p == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      break;
+    }
+  }
+  if (count >= 1 && count <= 15 && endsNumber(p)) {
+    value = static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+    if (negative) value = -value;
+    return true;
+  }
+
   const auto [stop, ec] = std::from_chars(from, end, value);
-  if (ec != std::errc() || stop - from > kMaxSignificant) return false;
-  if (stop == end) return true;
-  const char c = *stop;
-  return !(IsSkipped(c) || c == 'e' || c == 'E' || c == 'd' || c == 'D');
+  return ec == std::errc() && stop - from <= kMaxSignificant && endsNumber(stop);
 }
 
 }  // namespace

@@ -90,9 +90,18 @@ TEST(SaxXmlReaderTest, AttributesByQualifiedNameWithoutNamespaceDeclarations) {
   std::optional<Error> missing;
   r.onStart = [&](std::string_view, const SaxAttributes& a) {
     length = a.length();
-    for (const char* name : {"x", "p:y", "y", "X", "xmlns", "xmlns:p"}) {
+    static constexpr std::string_view kNames[] = {"x", "p:y", "y", "X", "xmlns", "xmlns:p", "p", "date"};
+    std::string_view values[std::size(kNames)];
+    const uint32_t all = a.FindValues(kNames, values);
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
       std::string_view value;
-      found.push_back(a.FindValue(name, value) ? std::string(name) + "=" + std::string(value) : "-");
+      const bool one = a.FindValue(kNames[i], value);
+      // The one-pass lookup finds the same as the lookups one by one.
+      EXPECT_EQ((all >> i & 1) != 0, one) << kNames[i];
+      if (one) {
+        EXPECT_EQ(values[i], value) << kNames[i];
+      }
+      found.push_back(one ? std::string(kNames[i]) + "=" + std::string(value) : "-");
     }
     try {
       a.getValueFromQName("Date");
@@ -102,7 +111,7 @@ TEST(SaxXmlReaderTest, AttributesByQualifiedNameWithoutNamespaceDeclarations) {
   };
   ASSERT_FALSE(Parse(r, "<a xmlns=\"urn:d\" xmlns:p=\"urn:p\" x=\"1\" p:y=\"2\" date=\"3\"/>"));
   EXPECT_EQ(length, 3);
-  EXPECT_EQ(found, (std::vector<std::string>{"x=1", "p:y=2", "-", "-", "-", "-"}));
+  EXPECT_EQ(found, (std::vector<std::string>{"x=1", "p:y=2", "-", "-", "-", "-", "-", "date=3"}));
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->Number(), kErrInvalidCall);
   EXPECT_EQ(missing->Description(), "Invalid procedure call or argument: no attribute \"Date\"");
