@@ -193,13 +193,6 @@ struct Runs {
   }
 };
 
-template <class F>
-Runs Repeat(F&& f, int runs = 3) {
-  Runs r;
-  for (int i = 0; i < runs; ++i) r.seconds.push_back(f());
-  return r;
-}
-
 // A line "Name:   1234 kB" of /proc/self/status, in KiB.
 long StatusKiB(const char* name) {
   std::ifstream status("/proc/self/status");
@@ -289,18 +282,22 @@ int main(int argc, char** argv) {
   }
 
   const double megabytes = FileMegabytes(main.xml);
-  const Runs push = Repeat([&] { return PushParse(main.xml); });
-  const Runs adapter = Repeat([&] { return AdapterParse(main.xml); });
+  // Rounds of all four, so that a machine busy for a while weighs on each alike.
+  Runs push, adapter, xml, bin;
   long xmlEvents = 0, binEvents = 0;
-  const Runs xml = Repeat([&] { return Read(main.xml, xmlEvents); });
-  const Runs bin = Repeat([&] { return Read(main.headers, binEvents); });
+  for (int round = 0; round < 3; ++round) {
+    push.seconds.push_back(PushParse(main.xml));
+    adapter.seconds.push_back(AdapterParse(main.xml));
+    xml.seconds.push_back(Read(main.xml, xmlEvents));
+    bin.seconds.push_back(Read(main.headers, binEvents));
+  }
   double load[3] = {0, 0, 0};
   getloadavg(load, 3);
 
   const double valueGigabytes = 4.0 * static_cast<double>(binEvents) / 1e9;
   std::printf("QX-XML file: %.1f MB, %d series x %ld events = %ld events read (%ld from the side file)\n",
               megabytes, series, events, xmlEvents, binEvents);
-  std::printf("load average %.2f %.2f %.2f; best of 3 runs (all runs in brackets)\n", load[0], load[1], load[2]);
+  std::printf("load average %.2f %.2f %.2f; best of 3 rounds (each round in brackets)\n", load[0], load[1], load[2]);
   std::printf("libxml2 push parser, empty callbacks  %6.3f s  %6.0f MB/s  [%s]\n", push.Best(), megabytes / push.Best(),
               push.Text().c_str());
   std::printf("SaxXmlReader, empty handlers          %6.3f s  %6.0f MB/s  %.2f x push parser  [%s]\n", adapter.Best(),

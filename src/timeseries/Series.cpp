@@ -1,6 +1,10 @@
 #include "timeseries/Series.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "common/Error.h"
@@ -19,6 +23,20 @@ std::string OverflowText(std::string_view detail) {
   return std::string(StandardDescription(kErrOverflow)) + ": " + std::string(detail);
 }
 
+// Brings in the whole pages of [begin, begin + bytes) in one call. A page fault costs several
+// microseconds on a virtual machine; pages asked for at once cost about half as much each.
+// Only a hint: where the system cannot, the pages come in one fault at a time as before.
+void PrefaultPages(void* begin, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  static const auto kPage = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto from = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
+  const auto to = (reinterpret_cast<uintptr_t>(begin) + bytes) & ~(kPage - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)begin, (void)bytes;
+#endif
+}
+
 }  // namespace
 
 template <class T>
@@ -30,6 +48,16 @@ void clsSeries::Blocks<T>::Extend(std::size_t slot) {
     blocks_.push_back(std::unique_ptr<T[]>(new T[kBlockSize]));
   }
   for (; size_ < slot; ++size_) blocks_[size_ >> kBlockShift][size_ & kMask] = T{};
+  T* const piece = &blocks_[slot >> kBlockShift][slot & kMask & ~kPieceMask];
+  PrefaultPages(piece, (kPieceMask + 1) * sizeof(T));
+}
+
+template <class T>
+T* clsSeries::Blocks<T>::Place(std::size_t slot, std::size_t length) {
+  if (slot >= size_) Extend(slot);
+  T* const run = &blocks_[slot >> kBlockShift][slot & kMask];
+  PrefaultPages(run, length * sizeof(T));
+  return run;
 }
 
 template class clsSeries::Blocks<float>;
@@ -73,7 +101,7 @@ void clsSeries::FillValuesAndInstants(int32_t count, const RunFill& fill) {
   const auto end = static_cast<std::size_t>(count);
   for (std::size_t slot = 0; slot < end;) {
     const std::size_t length = std::min(kBlockSize - (slot & (kBlockSize - 1)), end - slot);
-    fill(static_cast<int32_t>(slot) + 1, values_.Place(slot), instants_.Place(slot), length);
+    fill(static_cast<int32_t>(slot) + 1, values_.Place(slot, length), instants_.Place(slot, length), length);
     // Only a run written in full comes to exist.
     values_.Filled(slot + length);
     instants_.Filled(slot + length);

@@ -78,17 +78,15 @@ class clsSeries {
    public:
     T Get(std::size_t slot) const { return slot < size_ ? blocks_[slot >> kBlockShift][slot & kMask] : T{}; }
     void Set(std::size_t slot, T value) {
-      // Appending within a block, the usual case, needs no zero-filling and no new block.
-      if (slot > size_ || (slot == size_ && (slot & kMask) == 0)) Extend(slot);
+      // Appending within a piece, the usual case, needs no zero-filling, no new block and no
+      // new pages.
+      if (slot >= size_ && (slot > size_ || (slot & kPieceMask) == 0)) Extend(slot);
       blocks_[slot >> kBlockShift][slot & kMask] = value;
       if (slot == size_) ++size_;
     }
-    // Where the entry of slot lies, for writing a run from slot to at most the end of its
+    // Where the entry of slot lies, for writing a run of length entries from slot, within its
     // block; Filled then makes the run exist. The entries before slot exist afterwards.
-    T* Place(std::size_t slot) {
-      if (slot >= size_) Extend(slot);
-      return &blocks_[slot >> kBlockShift][slot & kMask];
-    }
+    T* Place(std::size_t slot, std::size_t length);
     void Filled(std::size_t end) {
       if (end > size_) size_ = end;
     }
@@ -96,7 +94,10 @@ class clsSeries {
 
    private:
     static constexpr std::size_t kMask = kBlockSize - 1;
-    // Makes the blocks up to slot's exist and the entries before slot exist, new ones as 0.
+    // Appends reach new memory a piece of 64 KiB at a time, its pages asked for at once.
+    static constexpr std::size_t kPieceMask = (std::size_t{64} << 10) / sizeof(T) - 1;
+    // Makes the blocks up to slot's exist and the entries before slot exist, new ones as 0;
+    // brings in the pages of slot's piece.
     void Extend(std::size_t slot);
 
     std::size_t size_ = 0;  // entries that exist
