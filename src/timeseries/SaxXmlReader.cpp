@@ -71,15 +71,16 @@ class ParseSession final : public SaxAttributes {
     uint32_t found = 0;
     for (int i = 0; i < attributeCount_; ++i) {
       const xmlChar* const* a = attributes_ + 5 * i;
-      const std::string_view prefix = View(a[1]);
-      const std::string_view local = View(a[0]);
-      // Attributes mostly come in the order they are asked for: that name is tried first.
+      // Attributes mostly come in the order they are asked for: that name is tried first,
+      // without measuring the attribute's name.
       const auto guess = static_cast<std::size_t>(i);
-      if (guess < wanted && (found >> guess & 1) == 0 && Named(prefix, local, qnames[guess])) {
+      if (guess < wanted && (found >> guess & 1) == 0 && a[1] == nullptr && IsName(qnames[guess], a[0])) {
         values[guess] = View(a[3], a[4]);
         found |= 1u << guess;
         continue;
       }
+      const std::string_view prefix = View(a[1]);
+      const std::string_view local = View(a[0]);
       for (std::size_t q = 0; q < wanted; ++q) {
         if ((found >> q & 1) == 0 && Named(prefix, local, qnames[q])) {
           values[q] = View(a[3], a[4]);
@@ -182,6 +183,15 @@ class ParseSession final : public SaxAttributes {
     if (prefix.empty()) return Same(qname, local);
     return qname.size() == prefix.size() + 1 + local.size() && qname[prefix.size()] == ':' &&
            Same(qname.substr(0, prefix.size()), prefix) && Same(qname.substr(prefix.size() + 1), local);
+  }
+
+  // Whether the NUL-terminated name is exactly text. A name character is read only after the
+  // one before it matched a character of text that is not NUL, so never past the name's end.
+  static bool IsName(std::string_view text, const xmlChar* name) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\0' || static_cast<char>(name[i]) != text[i]) return false;
+    }
+    return name[text.size()] == 0;
   }
 
   // Attribute names are a few characters: a plain loop beats a call of memcmp.
