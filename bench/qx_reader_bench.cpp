@@ -282,22 +282,23 @@ int main(int argc, char** argv) {
   }
 
   const double megabytes = FileMegabytes(main.xml);
-  // Rounds of all four, so that a machine busy for a while weighs on each alike.
+  // Rounds of the parses of the XML form, so that a machine busy for a while weighs on each
+  // alike; then the binary form three times in a row, the first on storage not yet reused.
   Runs push, adapter, xml, bin;
   long xmlEvents = 0, binEvents = 0;
   for (int round = 0; round < 3; ++round) {
     push.seconds.push_back(PushParse(main.xml));
     adapter.seconds.push_back(AdapterParse(main.xml));
     xml.seconds.push_back(Read(main.xml, xmlEvents));
-    bin.seconds.push_back(Read(main.headers, binEvents));
   }
+  for (int run = 0; run < 3; ++run) bin.seconds.push_back(Read(main.headers, binEvents));
   double load[3] = {0, 0, 0};
   getloadavg(load, 3);
 
   const double valueGigabytes = 4.0 * static_cast<double>(binEvents) / 1e9;
   std::printf("QX-XML file: %.1f MB, %d series x %ld events = %ld events read (%ld from the side file)\n",
               megabytes, series, events, xmlEvents, binEvents);
-  std::printf("load average %.2f %.2f %.2f; best of 3 rounds (each round in brackets)\n", load[0], load[1], load[2]);
+  std::printf("load average %.2f %.2f %.2f; best of 3 (each run in brackets)\n", load[0], load[1], load[2]);
   std::printf("libxml2 push parser, empty callbacks  %6.3f s  %6.0f MB/s  [%s]\n", push.Best(), megabytes / push.Best(),
               push.Text().c_str());
   std::printf("SaxXmlReader, empty handlers          %6.3f s  %6.0f MB/s  %.2f x push parser  [%s]\n", adapter.Best(),
@@ -306,9 +307,9 @@ int main(int argc, char** argv) {
               megabytes / xml.Best(), xml.Best() / push.Best(), xml.Text().c_str());
   std::printf("ReadQXFile, binary form (side file)   %6.4f s  %6.2f GB/s of values (%.1f MB)  [%s]\n", bin.Best(),
               valueGigabytes / bin.Best(), valueGigabytes * 1000, bin.Text().c_str());
-  std::printf("  first run, storage not yet reused   %6.4f s  %6.2f GB/s of values\n", bin.seconds[0],
+  std::printf("  first of the 3 runs                  %6.4f s  %6.2f GB/s of values\n", bin.seconds[0],
               valueGigabytes / bin.seconds[0]);
-  std::printf("Peak memory per event read, each read in a fresh process:\n");
+  std::printf("Each read in a fresh process (its storage all new pages): time, peak memory per event in bytes\n");
   std::printf("  %-34s %8s  %-15s %s\n", "", "time", "ru_maxrss", "VmHWM - VmRSS before");
   const std::string shape = std::to_string(series) + " x " + std::to_string(events);
   const std::string longShape = "1 x " + std::to_string(longEvents);
