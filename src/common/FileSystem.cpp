@@ -193,11 +193,24 @@ void AtomicFile::Write(const void* data, std::size_t size) {
   }
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Close() {
   if (!file_) throw Error(kErrBadFileName, "File already closed: " + target_);
   try {
     file_->Close();
     file_.reset();
+  } catch (...) {
+    Discard();
+    throw;
+  }
+}
+
+void AtomicFile::Commit() {
+  if (temporary_.empty()) throw Error(kErrBadFileName, "File already closed: " + target_);
+  try {
+    if (file_) {
+      file_->Close();
+      file_.reset();
+    }
     Fs().Rename(temporary_, target_);
     temporary_.clear();
   } catch (...) {

@@ -74,7 +74,10 @@ class AtomicFile {
 
   void Write(const void* data, std::size_t size);
   void Write(std::string_view data) { Write(data.data(), data.size()); }
-  // Closes the temporary file and renames it over the target.
+  // Closes the temporary file, making it durable, without touching the target yet; lets a
+  // caller prepare several files before it replaces any.
+  void Close();
+  // Closes the temporary file (unless Close did) and renames it over the target.
   void Commit();
   // Closes and removes the temporary file; the target is untouched.
   void Discard() noexcept;

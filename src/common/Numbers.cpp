@@ -1,5 +1,6 @@
 #include "common/Numbers.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -173,6 +174,61 @@ float ToSingle(double value) {
   return static_cast<float>(value);
 }
 
+namespace {
+
+// Powers of ten up to 1E+18, each exact as a double.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                   1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
+// "00" to "99".
+constexpr char kTwoDigits[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+    "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
+// The first seven significant decimal digits of a positive finite single, correctly rounded
+// (half to even), and the decimal exponent of the first digit.
+void SevenDigits(float magnitude, char digits[7], int& exponent) {
+  // Fast path, exact arithmetic only: a single has 24 significant bits and 10^k = 2^k 5^k with
+  // 5^k below 2^29 for k <= 12, so a * 10^k is exact in a double's 53 bits. That covers
+  // 1E-06 <= a < 1E+07, where nearly every value the system writes lies.
+  const double a = magnitude;
+  const double s = a * 1e11;  // exact (5^11 < 2^26)
+  if (s >= 1e5 && s < 1e18) {
+    // floor(log10(s)) from the binary exponent (1233 / 4096 just below log10(2)), then one
+    // comparison to correct it.
+    const int e2 = static_cast<int>((std::bit_cast<uint64_t>(s) >> 52) & 0x7FF) - 1023;
+    int n = (e2 * 1233) >> 12;
+    if (s >= kPowersOfTen[n + 1]) ++n;
+    const int k = 17 - n;  // scales a to seven digits before the point
+    // Adding and taking away 2^52 rounds to a whole number, half to even, without a call.
+    constexpr double kRound = 4503599627370496.0;
+    auto m = static_cast<uint32_t>((a * kPowersOfTen[k] + kRound) - kRound);
+    exponent = n - 11;
+    if (m >= 10000000) {  // rounded up into the next decade
+      m /= 10;
+      ++exponent;
+    }
+    const uint32_t high = m / 10000;  // 0..999
+    const uint32_t low = m % 10000;
+    digits[0] = static_cast<char>('0' + high / 100);
+    std::memcpy(digits + 1, kTwoDigits + 2 * (high % 100), 2);
+    std::memcpy(digits + 3, kTwoDigits + 2 * (low / 100), 2);
+    std::memcpy(digits + 5, kTwoDigits + 2 * (low % 100), 2);
+    return;
+  }
+  // Elsewhere to_chars rounds exactly: "d.dddddde+XX".
+  char sci[32];
+  const auto res = std::to_chars(sci, sci + sizeof sci, a, std::chars_format::scientific, 6);
+  digits[0] = sci[0];
+  std::memcpy(digits + 1, sci + 2, 6);
+  std::from_chars(sci + 10, res.ptr, exponent);  // the digits after the exponent's sign
+  if (sci[9] == '-') exponent = -exponent;
+}
+
+}  // namespace
+
+// Copies are of fixed sizes (cheaper than exact ones), so bytes past the returned end, within
+// kMaxNumberText of out, may be overwritten.
 char* AppendNumberText(float value, char* out) {
   if (std::isnan(value)) {
     std::memcpy(out, "nan", 3);
@@ -187,31 +243,20 @@ char* AppendNumberText(float value, char* out) {
     *out = '0';
     return out + 1;
   }
-  // Seven significant digits, correctly rounded: "d.dddddde+XX".
-  char sci[32];
-  auto res = std::to_chars(sci, sci + sizeof sci, static_cast<double>(value), std::chars_format::scientific, 6);
-  const char* p = sci;
-  if (*p == '-') {
-    *out++ = '-';
-    ++p;
-  }
-  char digits[7];
-  digits[0] = p[0];
-  std::memcpy(digits + 1, p + 2, 6);
+  if (value < 0) *out++ = '-';
+  char digits[16];  // seven digits, then zeros
+  std::memset(digits + 7, '0', 9);
+  int exponent = 0;
+  SevenDigits(std::fabs(value), digits, exponent);
   int ndigits = 7;
   while (ndigits > 1 && digits[ndigits - 1] == '0') --ndigits;
-  const char* e = p + 8;  // at 'e'
-  int exponent = 0;
-  std::from_chars(e + 2, res.ptr, exponent);  // the sign is always written
-  if (e[1] == '-') exponent = -exponent;
 
   if (exponent < -4 || exponent >= 7) {
-    *out++ = digits[0];
-    if (ndigits > 1) {
-      *out++ = '.';
-      std::memcpy(out, digits + 1, ndigits - 1);
-      out += ndigits - 1;
-    }
+    // d.ddddddE+XX: at most 1 + 1 + 6 + 4 characters after the sign.
+    out[0] = digits[0];
+    out[1] = '.';
+    std::memcpy(out + 2, digits + 1, 6);
+    out += ndigits > 1 ? ndigits + 1 : 1;
     *out++ = 'E';
     *out++ = exponent < 0 ? '-' : '+';
     const int a = exponent < 0 ? -exponent : exponent;
@@ -220,16 +265,20 @@ char* AppendNumberText(float value, char* out) {
     return out;
   }
   if (exponent < 0) {
+    // .000ddddddd: the point, -exponent - 1 zeros (at most 3), the digits.
     *out++ = '.';
-    for (int z = 0; z < -exponent - 1; ++z) *out++ = '0';
-    std::memcpy(out, digits, ndigits);
+    std::memcpy(out, "000", 3);
+    out += -exponent - 1;
+    std::memcpy(out, digits, 8);
     return out + ndigits;
   }
-  const int before = exponent + 1;  // digits before the point
-  for (int k = 0; k < before; ++k) *out++ = k < ndigits ? digits[k] : '0';
+  const int before = exponent + 1;  // digits before the point, trailing zeros included
+  std::memcpy(out, digits, 8);
+  out += before;
   if (ndigits > before) {
+    // At most 6 digits before the point here, so the copy stays within 16 characters.
     *out++ = '.';
-    std::memcpy(out, digits + before, ndigits - before);
+    std::memcpy(out, digits + before, 8);
     out += ndigits - before;
   }
   return out;

@@ -28,7 +28,8 @@ inline constexpr std::size_t kMaxNumberText = 16;
 // The number text of a single: general form with at most 7 significant digits, "." as the
 // decimal point, no leading zero below 1 (.25), no point for whole numbers, exponent form
 // (1E+20, 1.5E-07) outside 1E-04 <= |x| < 1E+07. NaN is "nan", infinities "inf" and "-inf".
-// Writes at most kMaxNumberText characters at out and returns the end.
+// Writes at most kMaxNumberText characters at out (bytes past the returned end may change too)
+// and returns the end.
 char* AppendNumberText(float value, char* out);
 std::string NumberText(float value);
 

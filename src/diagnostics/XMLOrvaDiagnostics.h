@@ -7,16 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "timeseries/QXNames.h"
+
 namespace tidemill {
 
 class XmlWriter;
-
-// The QX namespace, shared by the diagnostics and the QX-XML time-series files.
-inline constexpr const char* kQXNamespace = "http://www.orva.example/orva/QX";
-inline constexpr const char* kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
-// The schema location of the diagnostics file: the namespace, a blank, the schema's URL.
-inline constexpr const char* kDiagSchemaLocation =
-    "http://www.orva.example/orva/QX HTTP://www.orva.example/schemas/version1.0/qx-schemas/qx_diag.xsd";
 
 class clsXMLOrvaDiagnostics {
  public:

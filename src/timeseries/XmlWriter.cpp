@@ -10,8 +10,14 @@ XmlWriter::XmlWriter(std::string& out) : out_(out) {}
 void XmlWriter::StartDocument() { out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"; }
 
 void XmlWriter::NewLine(std::size_t depth) {
-  out_ += "\r\n";
-  out_.append(depth, '\t');
+  // One append for the usual depths: a line end followed by the tabs of the indentation.
+  static constexpr std::string_view kIndent = "\r\n\t\t\t\t\t\t\t\t";
+  if (depth + 2 <= kIndent.size()) {
+    out_.append(kIndent.data(), depth + 2);
+  } else {
+    out_ += "\r\n";
+    out_.append(depth, '\t');
+  }
 }
 
 void XmlWriter::CloseStartTag() {
@@ -84,6 +90,12 @@ void XmlWriter::SimpleElement(std::string_view name, std::string_view text) {
   StartElement(name);
   Text(text);
   EndElement();
+}
+
+std::string XmlWriter::LineStart(std::size_t depth) {
+  std::string start = "\r\n";
+  start.append(depth, '\t');
+  return start;
 }
 
 void AppendEscaped(std::string& out, std::string_view text, bool attribute) {

@@ -30,6 +30,16 @@ class XmlWriter {
   void EndDocument();
   // An element with the given text and no attributes.
   void SimpleElement(std::string_view name, std::string_view text);
+  // An element the caller has formatted whole: LineStart(Depth()), then the markup from "<" to
+  // "/>". The fast path for long runs of like elements (QX-XML events).
+  void RawElement(std::string_view line) {
+    if (startTagOpen_) CloseStartTag();
+    out_ += line;
+    hasContent_ = true;
+    hasText_ = false;
+  }
+  // The line end and indentation that begin an element at the given depth.
+  static std::string LineStart(std::size_t depth);
 
   std::size_t Depth() const { return open_.size(); }
 

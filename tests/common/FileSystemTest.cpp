@@ -95,5 +95,30 @@ TEST(AtomicFile, ADirectoryAsTargetFailsCleanly) {
   EXPECT_EQ(dir.Listing(), "sub");
 }
 
+TEST(AtomicFile, CloseLeavesTheTargetUntilCommit) {
+  TempDir dir;
+  const std::string target = dir.Write("out.xml", "old");
+  AtomicFile file(target);
+  file.Write("new");
+  file.Close();
+  EXPECT_EQ(Slurp(target), "old");
+  EXPECT_EQ(ErrorNumber([&] { file.Write("more"); }), kErrBadFileName);
+  file.Commit();
+  EXPECT_EQ(Slurp(target), "new");
+  EXPECT_EQ(dir.Listing(), "out.xml");
+}
+
+TEST(AtomicFile, ClosedFileWithoutCommitIsRemoved) {
+  TempDir dir;
+  const std::string target = dir.Write("out.xml", "old");
+  {
+    AtomicFile file(target);
+    file.Write("new");
+    file.Close();
+  }
+  EXPECT_EQ(Slurp(target), "old");
+  EXPECT_EQ(dir.Listing(), "out.xml");
+}
+
 }  // namespace
 }  // namespace tidemill

@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <limits>
 #include <string>
 #include <utility>
@@ -182,6 +184,56 @@ TEST(NumberText, ReadsBackWithinSevenDigits) {
   }
   EXPECT_EQ(IntegerText(-2147483648LL), "-2147483648");
   EXPECT_EQ(IntegerText(0), "0");
+}
+
+// The number text built the slow way: to_chars's correctly rounded digits, laid out by the rules.
+std::string ReferenceNumberText(float value) {
+  char sci[32];
+  const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(static_cast<double>(value)),
+                                 std::chars_format::scientific, 6);
+  std::string digits = std::string(1, sci[0]) + std::string(sci + 2, 6);
+  const int exponent = std::stoi(std::string(sci + 9, res.ptr));
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::string text = value < 0 ? "-" : "";
+  if (exponent < -4 || exponent >= 7) {
+    text += digits.substr(0, 1);
+    if (digits.size() > 1) text += "." + digits.substr(1);
+    const int e = std::abs(exponent);
+    return text + (exponent < 0 ? "E-" : "E+") + static_cast<char>('0' + e / 10) + static_cast<char>('0' + e % 10);
+  }
+  if (exponent < 0) return text + "." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  const auto before = static_cast<std::size_t>(exponent + 1);
+  if (digits.size() <= before) return text + digits + std::string(before - digits.size(), '0');
+  return text + digits.substr(0, before) + "." + digits.substr(before);
+}
+
+TEST(NumberText, MatchesCorrectRoundingAcrossTheSingles) {
+  // A sample of every binade, both signs, with the ties of half-to-even rounding among them.
+  std::size_t checked = 0;
+  for (uint64_t bits = 1; bits < 0x7F800000u; bits += 4099) {
+    for (const uint32_t sign : {0u, 0x80000000u}) {
+      const float v = std::bit_cast<float>(static_cast<uint32_t>(bits) | sign);
+      ASSERT_EQ(NumberText(v), ReferenceNumberText(v)) << std::bit_cast<uint32_t>(v);
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 1000000u);
+  for (const float tie : {1234566.5f, 1234567.5f, 123456.25f, 123456.75f, 9999999.5f, 999999.94f, 0.000099999997f}) {
+    EXPECT_EQ(NumberText(tie), ReferenceNumberText(tie)) << tie;
+  }
+  EXPECT_EQ(NumberText(1234566.5f), "1234566");
+  EXPECT_EQ(NumberText(1234567.5f), "1234568");
+  EXPECT_EQ(NumberText(9999999.5f), "1E+07");
+}
+
+TEST(NumberText, WritesNoFurtherThanItsLimit) {
+  for (const float v : {-123456.7f, -1.234567e-38f, -0.0001234567f, -1234567.0f, -3.4028235e38f}) {
+    char buf[kMaxNumberText + 4];
+    std::memset(buf, '#', sizeof buf);
+    const char* end = AppendNumberText(v, buf);
+    EXPECT_LE(end - buf, static_cast<std::ptrdiff_t>(kMaxNumberText));
+    EXPECT_EQ(std::string(buf + kMaxNumberText, 4), "####") << v;
+  }
 }
 
 }  // namespace

@@ -33,6 +33,30 @@ TEST(XmlWriter, IndentsOneElementPerLine) {
             "</Diag>\r\n");
 }
 
+TEST(XmlWriter, RawElementLaysOutLikeAnyOther) {
+  // The same document built both ways, at depths where the indentation differs.
+  std::string built, raw;
+  XmlWriter a(built), b(raw);
+  for (XmlWriter* w : {&a, &b}) {
+    w->StartElement("TimeSeries");
+    w->StartElement("series");
+  }
+  for (int i = 0; i < 2; ++i) {
+    a.StartElement("event");
+    a.RawAttribute("value", "1.5");
+    a.EndElement();
+    b.RawElement(XmlWriter::LineStart(b.Depth()) + "<event value=\"1.5\"/>");
+  }
+  for (XmlWriter* w : {&a, &b}) {
+    w->EndElement();
+    w->SimpleElement("note", "x");
+    w->EndDocument();
+  }
+  EXPECT_EQ(raw, built);
+  EXPECT_EQ(XmlWriter::LineStart(0), "\r\n");
+  EXPECT_EQ(XmlWriter::LineStart(12), "\r\n" + std::string(12, '\t'));
+}
+
 TEST(XmlWriter, EscapesWhatXmlCannotHoldAsItStands) {
   const struct {
     const char* in;

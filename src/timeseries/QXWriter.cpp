@@ -1,0 +1,333 @@
+#include "timeseries/QXWriter.h"
+
+#include <bit>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "common/DateTime.h"
+#include "common/Error.h"
+#include "common/FileSystem.h"
+#include "common/Memory.h"
+#include "common/Numbers.h"
+#include "diagnostics/ReportMessage.h"
+#include "driver/Paths.h"
+#include "timeseries/QXNames.h"
+#include "timeseries/XmlWriter.h"
+
+namespace tidemill {
+
+namespace {
+
+constexpr const char* kProcedure = "Write_QX_XML_File";
+constexpr const char* kErrorClassName = "clsWriteOrvaQXTimeSeries";
+
+// "date" and "time" attribute texts of one instant.
+struct Stamp {
+  std::string date;
+  std::string time;
+};
+
+Stamp StampOf(double dateTime) {
+  const CalendarTime t = ToCalendar(dateTime);
+  char buf[64];
+  Stamp s;
+  s.date.assign(buf, AppendDateText(t, buf));
+  s.time.assign(buf, AppendTimeText(t, buf));
+  return s;
+}
+
+// The start of every event element of one time, from its line start up to the value's text,
+// formatted once for all series. Each sits in a slot of its own so that the hot loop copies a
+// fixed number of bytes.
+class EventHeads {
+ public:
+  EventHeads() = default;
+  EventHeads(std::span<const double> times, std::string_view lineStart)
+      : slot_((lineStart.size() + kLongestHead + 15) / 16 * 16) {
+    ReserveLargeBuffer(text_, times.size() * slot_);
+    lengths_.reserve(times.size());
+    std::string head;
+    for (const double t : times) {
+      const Stamp s = StampOf(t);
+      head.assign(lineStart);
+      head += "<event date=\"";
+      head += s.date;
+      head += "\" time=\"";
+      head += s.time;
+      head += "\" value=\"";
+      if (head.size() > slot_) throw Error(kErrOverflow);  // no calendar date is that long
+      text_ += head;
+      text_.append(slot_ - head.size(), ' ');
+      lengths_.push_back(head.size());
+    }
+    line_.resize(slot_ + kMaxNumberText + 3);
+  }
+
+  // The most that the events of one series take.
+  std::size_t SeriesBytes() const {
+    std::size_t bytes = 0;
+    for (const std::size_t n : lengths_) bytes += n + kMaxNumberText + 3;
+    return bytes;
+  }
+
+  // <event date="yyyy-mm-dd" time="hh:mm:ss" value="number"/> of time t, with its line start.
+  std::string_view Event(std::size_t t, float value) {
+    char* line = line_.data();
+    const char* head = text_.data() + t * slot_;
+    if (slot_ == 64) {
+      std::memcpy(line, head, 64);  // a copy of fixed size is a few moves
+    } else {
+      std::memcpy(line, head, lengths_[t]);
+    }
+    char* end = AppendNumberText(value, line + lengths_[t]);
+    std::memcpy(end, "\"/>", 3);
+    return std::string_view(line, static_cast<std::size_t>(end + 3 - line));
+  }
+
+ private:
+  // <event date="" time="" value=" with the longest date a calendar gives ("-" and a year of
+  // ten digits, ToWholeSeconds' range) and a time.
+  static constexpr std::size_t kLongestHead = 13 + 17 + 8 + 8 + 9;
+
+  std::size_t slot_ = 0;
+  std::string text_;
+  std::vector<std::size_t> lengths_;
+  std::vector<char> line_;
+};
+
+void WriteStampElement(XmlWriter& w, const char* name, const Stamp& s) {
+  w.StartElement(name);
+  w.RawAttribute("date", s.date);
+  w.RawAttribute("time", s.time);
+  w.EndElement();
+}
+
+// Upper bound of the document's size, so the buffer is allocated once. eventBytes: the
+// events of one series.
+std::size_t EstimateSize(const SeriesBlock& block, std::size_t series, std::size_t eventBytes) {
+  std::size_t ids = 0;
+  for (int32_t l = 1; l <= block.lLocationCount; ++l) ids += block.LocationID(l).size() * block.lParameterCount;
+  for (int32_t p = 1; p <= block.lParameterCount; ++p) ids += block.ParameterID(p).size() * block.lLocationCount;
+  // An escaped character takes at most 6 bytes ("&quot;"); a header's fixed markup about 400.
+  return 1024 + ids * 6 + series * (512 + eventBytes);
+}
+
+// The values of the written series as little-endian singles, in the order of the XML file.
+class SideFileData {
+ public:
+  explicit SideFileData(const SeriesBlock& block) : block_(block) {}
+
+  void Add(int32_t l, int32_t p) {
+    const auto run = block_.Series(l, p);
+    // Series follow each other in the block exactly as they are written, so as long as no pair
+    // is skipped the block's own array is the side file's contents.
+    if (gathered_.empty() && run.data() == block_.sngValues.data() + contiguous_) {
+      contiguous_ += run.size();
+      return;
+    }
+    if (gathered_.empty()) {
+      gathered_.reserve(block_.ValueCount());
+      gathered_.assign(block_.sngValues.data(), block_.sngValues.data() + contiguous_);
+    }
+    gathered_.insert(gathered_.end(), run.begin(), run.end());
+  }
+
+  void WriteTo(AtomicFile& file) {
+    std::span<const float> values = gathered_.empty() ? std::span<const float>(block_.sngValues.data(), contiguous_)
+                                                      : std::span<const float>(gathered_);
+    if constexpr (std::endian::native == std::endian::big) {
+      std::vector<uint32_t> swapped(values.size());
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto u = std::bit_cast<uint32_t>(values[i]);
+        swapped[i] = (u >> 24) | ((u >> 8) & 0xFF00u) | ((u << 8) & 0xFF0000u) | (u << 24);
+      }
+      file.Write(swapped.data(), swapped.size() * sizeof(uint32_t));
+    } else {
+      file.Write(values.data(), values.size_bytes());
+    }
+  }
+
+ private:
+  const SeriesBlock& block_;
+  std::size_t contiguous_ = 0;   // values taken straight from the block
+  std::vector<float> gathered_;  // a copy, once a pair has been skipped
+};
+
+bool IsSeriesSelected(const Selection* selection, const std::string& locationID, const std::string& parameterID) {
+  return selection == nullptr || selection->HasPair(locationID, parameterID);
+}
+
+// What every series of a block shares in its header.
+struct HeaderShared {
+  int32_t seriesType = 0;
+  std::optional<int64_t> step;  // seconds, when the times are equidistant
+  std::string multiplier;       // the step as text
+  Stamp first;                  // time 1
+  Stamp last;                   // time T
+};
+
+void WriteHeader(XmlWriter& w, const HeaderShared& shared, const std::string& location, const std::string& parameter) {
+  w.StartElement("header");
+  if (shared.seriesType == kSeriesTypeAccumulative) {
+    w.SimpleElement("type", "Accumulative");
+  } else if (shared.seriesType == kSeriesTypeInstantaneous) {
+    w.SimpleElement("type", "instantaneous");
+  }
+  w.SimpleElement("locationId", location);
+  w.SimpleElement("parameterId", parameter);
+  w.StartElement("timeStep");
+  if (shared.step) {
+    w.RawAttribute("unit", "second");
+    w.RawAttribute("multiplier", shared.multiplier);
+  } else {
+    w.RawAttribute("unit", "nonequidistant");
+  }
+  w.EndElement();
+  WriteStampElement(w, "startDate", shared.first);
+  WriteStampElement(w, "endDate", shared.last);
+  w.SimpleElement("missVal", "-999.99");
+  w.EndElement();
+}
+
+// The XML document of the selected series; in binary form their values go to side instead of
+// "event" elements.
+std::string BuildDocument(const SeriesBlock& block, int32_t seriesType, const std::optional<int64_t>& step,
+                          const Selection* selection, SideFileData* side) {
+  const std::span<const double> times(block.dtTimes.data(), static_cast<std::size_t>(block.lTimeCount));
+  HeaderShared shared;
+  shared.seriesType = seriesType;
+  shared.step = step;
+  if (step) shared.multiplier = IntegerText(*step);
+  if (!times.empty()) {
+    shared.first = StampOf(times.front());
+    shared.last = StampOf(times.back());
+  }
+  // Events stand in "series" in "TimeSeries", at depth 2.
+  EventHeads heads;
+  if (side == nullptr) heads = EventHeads(times, XmlWriter::LineStart(2));
+
+  std::size_t written = 0;
+  for (int32_t l = 1; l <= block.lLocationCount; ++l) {
+    for (int32_t p = 1; p <= block.lParameterCount; ++p) {
+      if (IsSeriesSelected(selection, block.LocationID(l), block.ParameterID(p))) ++written;
+    }
+  }
+  std::string document;
+  ReserveLargeBuffer(document, EstimateSize(block, written, heads.SeriesBytes()));
+
+  XmlWriter w(document);
+  w.StartDocument();
+  w.StartElement("TimeSeries");
+  w.Attribute("xmlns", kQXNamespace);
+  w.Attribute("xmlns:xsi", kXsiNamespace);
+  w.Attribute("xsi:schemaLocation", kTimeSeriesSchemaLocation);
+  w.Attribute("version", "1.2");
+  // Location by location, and for each location parameter by parameter.
+  for (int32_t l = 1; l <= block.lLocationCount; ++l) {
+    for (int32_t p = 1; p <= block.lParameterCount; ++p) {
+      const std::string& location = block.LocationID(l);
+      const std::string& parameter = block.ParameterID(p);
+      if (!IsSeriesSelected(selection, location, parameter)) continue;
+      if (times.empty()) block.Time(1);  // error 9: a series needs time 1 for its start date
+      w.StartElement("series");
+      WriteHeader(w, shared, location, parameter);
+      if (side != nullptr) {
+        side->Add(l, p);
+      } else {
+        const float* values = block.Series(l, p).data();
+        for (std::size_t t = 0; t < times.size(); ++t) w.RawElement(heads.Event(t, values[t]));
+      }
+      w.EndElement();
+    }
+  }
+  w.EndDocument();
+  return document;
+}
+
+// Writes the XML file and, when side is given, its side file; removes an old side file in XML form.
+void SaveFiles(const std::string& fileName, const std::string& sideFile, const std::string& document,
+               SideFileData* side) {
+  // Both files are written and made durable before either replaces its target. The side file
+  // goes first, so the XML never appears without the values it refers to.
+  std::optional<AtomicFile> sideOut;
+  if (side != nullptr) {
+    sideOut.emplace(sideFile);
+    side->WriteTo(*sideOut);
+    sideOut->Close();
+  }
+  AtomicFile xmlOut(fileName);
+  xmlOut.Write(document);
+  xmlOut.Close();
+  if (sideOut) sideOut->Commit();
+  try {
+    xmlOut.Commit();
+  } catch (...) {
+    // The new values must not stay beside the old XML, which would read them as its own.
+    if (sideOut) Fs().Remove(sideFile);
+    throw;
+  }
+  // An old side file would lend its values to the new XML; it goes only once the new XML is in
+  // place, so a failed write leaves the old pair intact. A failed removal is no failure.
+  if (!sideOut) Fs().Remove(sideFile);
+}
+
+}  // namespace
+
+std::optional<int64_t> EquidistantStep(std::span<const double> times) {
+  if (times.size() < 2) return std::nullopt;
+  int64_t previous = ToWholeSeconds(times[1]);
+  const int64_t step = previous - ToWholeSeconds(times[0]);
+  // A step of 0 cannot rebuild the instants: a reader divides the period by it.
+  if (step == 0) return std::nullopt;
+  for (std::size_t i = 2; i < times.size(); ++i) {
+    const int64_t current = ToWholeSeconds(times[i]);
+    if (current - previous != step) return std::nullopt;
+    previous = current;
+  }
+  return step;
+}
+
+bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const SeriesBlock& block,
+                                             int32_t SeriesType, bool& WriteBinary, const Selection* selection,
+                                             std::string& ErrorMessage) {
+  try {
+    block.CheckShape();
+    if (FileName.empty()) {
+      throw Error(kErrBadFileName, std::string(StandardDescription(kErrBadFileName)) + ": no output file name");
+    }
+    if (SplitPath(FileName).extension == "bin") {
+      // The side file would be the XML file itself.
+      throw Error(kErrPathFileAccess,
+                  std::string(StandardDescription(kErrPathFileAccess)) + ": " + FileName + " is its own side file");
+    }
+    const std::string sideFile = SiblingPath(FileName, ".bin");
+
+    const std::optional<int64_t> step =
+        EquidistantStep(std::span<const double>(block.dtTimes.data(), static_cast<std::size_t>(block.lTimeCount)));
+    if (!step) WriteBinary = false;
+    if (WriteBinary) {
+      ReportMessage("Not in debugMode, so writing QX file with binary data section", kStyleInformation, "",
+                    kLevelDetail);
+    } else {
+      ReportMessage("DebugMode is true, so writing QX file without binary data section", kStyleInformation, "",
+                    kLevelDetail);
+    }
+
+    // An empty block (no location or no parameter) gives a "TimeSeries" without series and, in
+    // binary form, an empty side file (4 bytes for each value written, none here); a reader
+    // ignores an empty side file, so both forms read back as no series at all.
+    SideFileData side(block);
+    SideFileData* values = WriteBinary ? &side : nullptr;
+    const std::string document = BuildDocument(block, SeriesType, step, selection, values);
+    SaveFiles(FileName, sideFile, document, values);
+
+    ErrorMessage.clear();
+    return true;
+  } catch (...) {
+    ErrorMessage = ClassErrorText(CurrentError(), kProcedure, kErrorClassName);
+    return false;
+  }
+}
+
+}  // namespace tidemill
