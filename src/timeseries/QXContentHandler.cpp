@@ -342,16 +342,13 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
     };
     if (bytes > left) throw pastEnd();
     series.lValCounter(n);
-    // The values go from the file straight into the record's storage, a block at a time.
-    const double stepDays = step / 86400.0;
-    series.FillValuesAndInstants(n, [&](int32_t first, float* values, double* instants, std::size_t length) {
+    // The values go from the file straight into the record's storage, a block at a time; the
+    // instants follow from the start and the step.
+    series.FillValues(n, [&](int32_t, float* values, std::size_t length) {
       if (binFile_->Read(values, 4 * length) != 4 * length) throw pastEnd();
       FromLittleEndian(values, length);
-      for (std::size_t j = 0; j < length; ++j) {
-        const int32_t i = first + static_cast<int32_t>(j);
-        instants[j] = start + (i - 1) * stepDays;
-      }
     });
+    series.RegularInstants(n, start, step / 86400.0);
     readPosition_ += bytes;
     return true;
   } catch (...) {

@@ -95,18 +95,32 @@ void clsSeries::lValCounter(int32_t vNewValue) {
   count_ = vNewValue;
 }
 
-void clsSeries::FillValuesAndInstants(int32_t count, const RunFill& fill) {
+void clsSeries::FillValues(int32_t count, const RunFill& fill) {
   if (count <= 0) return;
   Slot(count);
   const auto end = static_cast<std::size_t>(count);
   for (std::size_t slot = 0; slot < end;) {
     const std::size_t length = std::min(kBlockSize - (slot & (kBlockSize - 1)), end - slot);
-    fill(static_cast<int32_t>(slot) + 1, values_.Place(slot, length), instants_.Place(slot, length), length);
+    fill(static_cast<int32_t>(slot) + 1, values_.Place(slot, length), length);
     // Only a run written in full comes to exist.
     values_.Filled(slot + length);
-    instants_.Filled(slot + length);
     slot += length;
   }
+}
+
+void clsSeries::RegularInstants(int32_t count, double start, double step) {
+  if (count > 0) Slot(count);
+  // Instants beyond the new rule, kept by an earlier one, go into the storage first.
+  if (regularCount_ > 0) StoreRegularInstants();
+  regularCount_ = count > 0 ? static_cast<std::size_t>(count) : 0;
+  regularStart_ = start;
+  regularStep_ = step;
+}
+
+void clsSeries::StoreRegularInstants() {
+  const std::size_t count = regularCount_;
+  regularCount_ = 0;
+  for (std::size_t slot = 0; slot < count; ++slot) instants_.Set(slot, RegularInstant(slot));
 }
 
 int32_t clsSeries::Timestep() const {

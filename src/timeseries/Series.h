@@ -42,8 +42,15 @@ class clsSeries {
   void sngValues(int32_t Index, float vNewValue) { values_.Set(Slot(Index), vNewValue); }
 
   // The instant of event Index (1 to capacity); error 9 outside.
-  double dtEventDate(int32_t Index) const { return instants_.Get(Slot(Index)); }
-  void dtEventDate(int32_t Index, double vNewValue) { instants_.Set(Slot(Index), vNewValue); }
+  double dtEventDate(int32_t Index) const {
+    const std::size_t slot = Slot(Index);
+    return slot < regularCount_ ? RegularInstant(slot) : instants_.Get(slot);
+  }
+  void dtEventDate(int32_t Index, double vNewValue) {
+    const std::size_t slot = Slot(Index);
+    if (slot < regularCount_) StoreRegularInstants();
+    instants_.Set(slot, vNewValue);
+  }
 
   // The flag of event Index as a real number; error 6 when it lies outside the date range.
   double lFlag(int32_t Index) const;
@@ -58,11 +65,14 @@ class clsSeries {
   // The current upper bound of the event indexes, a multiple of 10000.
   int32_t Capacity() const { return capacity_; }
 
-  // Writes the values and instants of events 1 to count (error 9 beyond the capacity) in runs
-  // that each lie in one block: fill(index of the run's first event, values, instants, length)
-  // must write every entry of the run. For bulk loads, without a call per event.
-  using RunFill = std::function<void(int32_t first, float* values, double* instants, std::size_t length)>;
-  void FillValuesAndInstants(int32_t count, const RunFill& fill);
+  // Writes the values of events 1 to count (error 9 beyond the capacity) in runs that each lie
+  // in one block: fill(index of the run's first event, values, length) must write every entry
+  // of the run. For bulk loads, without a call per event.
+  using RunFill = std::function<void(int32_t first, float* values, std::size_t length)>;
+  void FillValues(int32_t count, const RunFill& fill);
+  // The instants of events 1 to count become start + (index - 1) * step (error 9 beyond the
+  // capacity). They are kept as that rule, taking no storage, until one of them is written.
+  void RegularInstants(int32_t count, double start, double step);
 
   // Bytes held by the event storage (entries never written take none).
   std::size_t StorageBytes() const { return values_.Bytes() + instants_.Bytes() + flags_.Bytes(); }
@@ -111,8 +121,20 @@ class clsSeries {
   }
   [[noreturn]] void ThrowOutOfRange(int32_t index) const;
 
+  // The same arithmetic as the side file's reading has always used: start + (index - 1) * step.
+  double RegularInstant(std::size_t slot) const {
+    return regularStart_ + static_cast<double>(static_cast<int32_t>(slot)) * regularStep_;
+  }
+  // Writes the instants kept as a rule into the storage, before one of them changes.
+  void StoreRegularInstants();
+
   int32_t count_ = 0;
   int32_t capacity_ = kCapacityStep;
+  // Events 0 to regularCount_ - 1 (slots) have the instants of the rule, whatever the storage
+  // holds for them.
+  std::size_t regularCount_ = 0;
+  double regularStart_ = 0;
+  double regularStep_ = 0;
   Blocks<float> values_;
   Blocks<double> instants_;
   Blocks<int32_t> flags_;

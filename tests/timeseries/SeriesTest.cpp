@@ -123,12 +123,9 @@ TEST(SeriesTest, BulkFillComesInRunsWithinOneBlock) {
   const auto count = static_cast<int32_t>(2 * kBlock + 3);
   s.lValCounter(count);
   std::vector<std::pair<int32_t, std::size_t>> runs;
-  s.FillValuesAndInstants(count, [&](int32_t first, float* values, double* instants, std::size_t length) {
+  s.FillValues(count, [&](int32_t first, float* values, std::size_t length) {
     runs.emplace_back(first, length);
-    for (std::size_t j = 0; j < length; ++j) {
-      values[j] = static_cast<float>(first + static_cast<int32_t>(j));
-      instants[j] = 0.5 * (first + static_cast<int32_t>(j));
-    }
+    for (std::size_t j = 0; j < length; ++j) values[j] = static_cast<float>(first + static_cast<int32_t>(j));
   });
   const std::vector<std::pair<int32_t, std::size_t>> expected = {
       {1, kBlock}, {static_cast<int32_t>(kBlock) + 1, kBlock}, {static_cast<int32_t>(2 * kBlock) + 1, 3}};
@@ -136,21 +133,51 @@ TEST(SeriesTest, BulkFillComesInRunsWithinOneBlock) {
   for (int32_t i : {1, 2, static_cast<int32_t>(kBlock), static_cast<int32_t>(kBlock) + 1, count}) {
     SCOPED_TRACE(i);
     EXPECT_EQ(s.sngValues(i), static_cast<float>(i));
-    EXPECT_EQ(s.dtEventDate(i), 0.5 * i);
     EXPECT_EQ(s.lFlag(i), i == 2 ? 6.0 : 0.0);  // flags are not touched
   }
-  EXPECT_EQ(ErrorNumberOf([&] { s.FillValuesAndInstants(s.Capacity() + 1, {}); }), kErrSubscript);
+  EXPECT_EQ(ErrorNumberOf([&] { s.FillValues(s.Capacity() + 1, {}); }), kErrSubscript);
 
   // A run that fails leaves its entries as they were: not written reads 0.
   clsSeries failed;
   failed.lValCounter(10);
   failed.sngValues(2, 1.0f);
-  EXPECT_THROW(failed.FillValuesAndInstants(10, [](int32_t, float* values, double*, std::size_t) {
+  EXPECT_THROW(failed.FillValues(10, [](int32_t, float* values, std::size_t) {
     values[0] = 9.0f;
     throw Error(kErrDeviceIO);
   }), Error);
   EXPECT_EQ(failed.sngValues(2), 1.0f);
   EXPECT_EQ(failed.sngValues(5), 0.0f);
+}
+
+TEST(SeriesTest, RegularInstantsReadAsWrittenOnesAndTakeNoStorage) {
+  const double start = 38053.0, step = 1.0 / 24;
+  const auto rule = [&](int32_t i) { return start + (i - 1) * step; };
+  clsSeries s;
+  for (int32_t i = 1; i <= 6; ++i) s.dtEventDate(i, -i);  // earlier instants, some beyond the rule
+  s.RegularInstants(4, start, step);
+  EXPECT_EQ(s.StorageBytes(), clsSeries::kBlockSize * sizeof(double));  // nothing added
+  const double before[] = {rule(1), rule(2), rule(3), rule(4), -5, -6, 0};
+  for (int32_t i = 1; i <= 7; ++i) EXPECT_EQ(s.dtEventDate(i), before[i - 1]) << i;
+
+  // Writing one instant keeps every other, the rule's included.
+  s.dtEventDate(2, 7.5);
+  const double after[] = {rule(1), 7.5, rule(3), rule(4), -5, -6, 0};
+  for (int32_t i = 1; i <= 7; ++i) EXPECT_EQ(s.dtEventDate(i), after[i - 1]) << i;
+
+  // A new rule over a shorter range: the old one's instants beyond it stay.
+  clsSeries twice;
+  twice.RegularInstants(3, 1.0, 1.0);
+  twice.RegularInstants(2, 10.0, 2.0);
+  EXPECT_EQ(twice.dtEventDate(1), 10.0);
+  EXPECT_EQ(twice.dtEventDate(2), 12.0);
+  EXPECT_EQ(twice.dtEventDate(3), 3.0);
+  EXPECT_EQ(ErrorNumberOf([&] { twice.RegularInstants(10001, 0, 1); }), kErrSubscript);
+
+  clsSeries large;
+  large.lValCounter(3 * static_cast<int32_t>(clsSeries::kBlockSize));
+  large.RegularInstants(large.lValCounter(), start, step);
+  EXPECT_EQ(large.StorageBytes(), 0u);
+  EXPECT_EQ(large.dtEventDate(large.lValCounter()), rule(large.lValCounter()));
 }
 
 TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {
