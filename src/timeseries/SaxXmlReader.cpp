@@ -178,7 +178,7 @@ class ParseSession final : public SaxAttributes {
 
  private:
   // Whether an attribute (libxml2 gives local name, prefix, URI, value start and value end)
-  // has this qualified name. Sizes and first characters rule out most names without a call.
+  // has this qualified name; sizes rule out most names at once.
   static bool Named(std::string_view prefix, std::string_view local, std::string_view qname) {
     if (prefix.empty()) return Same(qname, local);
     return qname.size() == prefix.size() + 1 + local.size() && qname[prefix.size()] == ':' &&
