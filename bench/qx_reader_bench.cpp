@@ -7,10 +7,12 @@
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -259,6 +261,10 @@ int main(int argc, char** argv) {
   std::string dir = argc > 3 ? argv[3] : "";
   const long longEvents = argc > 4 ? std::atol(argv[4]) : 10000000;
   const bool ownDir = dir.empty();
+  if (!ownDir && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::perror(dir.c_str());
+    return 1;
+  }
   if (ownDir) {
     char name[] = "/tmp/qxbench.XXXXXX";
     if (mkdtemp(name) == nullptr) {

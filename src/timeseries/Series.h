@@ -74,7 +74,8 @@ class clsSeries {
   // capacity). They are kept as that rule, taking no storage, until one of them is written.
   void RegularInstants(int32_t count, double start, double step);
 
-  // Bytes held by the event storage (entries never written take none).
+  // Bytes of the blocks allocated for the events; blocks that no written entry reaches are
+  // never allocated, and pages never written take no memory.
   std::size_t StorageBytes() const { return values_.Bytes() + instants_.Bytes() + flags_.Bytes(); }
 
   // The time step in seconds from sTimeStepUnit and lTimeStepMultiplier; error 6 on overflow.
