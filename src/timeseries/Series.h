@@ -1,6 +1,7 @@
 // One time series as read from a QX-XML file: its header fields and its events.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -89,9 +90,14 @@ class clsSeries {
    public:
     T Get(std::size_t slot) const { return slot < size_ ? blocks_[slot >> kBlockShift][slot & kMask] : T{}; }
     void Set(std::size_t slot, T value) {
-      // Appending within a piece, the usual case, needs no zero-filling, no new block and no
-      // new pages.
-      if (slot >= size_ && (slot > size_ || (slot & kPieceMask) == 0)) Extend(slot);
+      if (slot >= size_) {
+        // Entries past the written ones read 0 already: a 0 (all bits, so not -0.0) needs no
+        // storage. Most flags are 0.
+        if (IsZero(value)) return;
+        // Appending within a piece, the usual case, needs no zero-filling, no new block and
+        // no new pages.
+        if (slot > size_ || (slot & kPieceMask) == 0) Extend(slot);
+      }
       blocks_[slot >> kBlockShift][slot & kMask] = value;
       if (slot == size_) ++size_;
     }
@@ -105,6 +111,13 @@ class clsSeries {
 
    private:
     static constexpr std::size_t kMask = kBlockSize - 1;
+    static bool IsZero(T value) {
+      if constexpr (sizeof(T) == 4) {
+        return std::bit_cast<uint32_t>(value) == 0;
+      } else {
+        return std::bit_cast<uint64_t>(value) == 0;
+      }
+    }
     // Appends reach new memory a piece of 64 KiB at a time, its pages asked for at once.
     static constexpr std::size_t kPieceMask = (std::size_t{64} << 10) / sizeof(T) - 1;
     // Makes the blocks up to slot's exist and the entries before slot exist, new ones as 0;

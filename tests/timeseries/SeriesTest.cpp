@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <utility>
@@ -114,6 +115,26 @@ TEST(SeriesTest, EntriesAcrossStorageBlocks) {
     EXPECT_EQ(gap.lFlag(i), i == kBlock ? 4.0 : 0.0);
     EXPECT_EQ(gap.dtEventDate(i), 0.0);
   }
+}
+
+TEST(SeriesTest, ZerosPastTheWrittenEntriesTakeNoStorage) {
+  constexpr auto kBlock = static_cast<int32_t>(clsSeries::kBlockSize);
+  clsSeries s;
+  for (int32_t k = 1; k <= kBlock + 1; ++k) {
+    s.lValCounter(k);
+    s.dtEventDate(k, k);
+    s.sngValues(k, k == 7 ? -0.0f : 0.0f);
+    s.lFlag(k, 0);
+  }
+  // The instants take two blocks; the flags none; the values one, up to the -0.
+  EXPECT_EQ(s.StorageBytes(), clsSeries::kBlockSize * (2 * sizeof(double) + sizeof(float)));
+  EXPECT_TRUE(std::signbit(s.sngValues(7)));
+  EXPECT_FALSE(std::signbit(s.sngValues(8)));
+  s.lFlag(kBlock, 3);
+  for (int32_t k : {1, kBlock - 1, kBlock + 1}) EXPECT_EQ(s.lFlag(k), 0.0) << k;
+  EXPECT_EQ(s.lFlag(kBlock), 3.0);
+  s.lFlag(kBlock, 0);  // within the written ones, a 0 is stored
+  EXPECT_EQ(s.lFlag(kBlock), 0.0);
 }
 
 TEST(SeriesTest, BulkFillComesInRunsWithinOneBlock) {
