@@ -71,8 +71,9 @@ struct Files {
   long events = 0;
 };
 
-// Series as the QX-XML writer lays them out: hourly events from 2000-01-01, each with a flag.
-Files Generate(const std::string& dir, const std::string& name, long events, int series) {
+// Series as the QX-XML writer lays them out: hourly events from 2000-01-01, each with a flag,
+// 0 or (every event) 1. A record needs no storage for flags of 0.
+Files Generate(const std::string& dir, const std::string& name, long events, int series, bool flagged = false) {
   Files f{dir + "/" + name + ".xml", dir + "/" + name + "-headers.xml", dir + "/" + name + "-headers.bin",
           events * series};
   const std::string top = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
@@ -110,7 +111,7 @@ Files Generate(const std::string& dir, const std::string& name, long events, int
       put(time, sizeof time);
       put("\" value=\"", 9);
       p = AppendNumberText(v, p);
-      put("\" flag=\"0\"/>\r\n", 14);
+      put(flagged ? "\" flag=\"1\"/>\r\n" : "\" flag=\"0\"/>\r\n", 14);
       xml.Append(line, static_cast<std::size_t>(p - line));
       char bytes[4];
       std::memcpy(bytes, &v, 4);  // little-endian host
@@ -245,11 +246,11 @@ Memory MeasureMemory(const std::string& path) {
 
 void PrintMemory(const char* what, const Memory& m) {
   if (m.events == 0) {
-    std::printf("  %-34s  (not measured)\n", what);
+    std::printf("  %-42s  (not measured)\n", what);
     return;
   }
   const double events = static_cast<double>(m.events);
-  std::printf("  %-34s %6.2f s  %6.1f          %6.1f\n", what, m.seconds, m.maxRssKiB * 1024.0 / events,
+  std::printf("  %-42s %6.2f s  %6.1f          %6.1f\n", what, m.seconds, m.maxRssKiB * 1024.0 / events,
               m.hwmGrowthKiB * 1024.0 / events);
 }
 
@@ -279,9 +280,12 @@ int main(int argc, char** argv) {
   const Files main = Generate(dir, "qxbench", events, series);
   const Memory xmlMemory = MeasureMemory(main.xml);
   const Memory binMemory = MeasureMemory(main.headers);
+  const Files flagged = Generate(dir, "qxflags", events, series, true);
+  const Memory flaggedMemory = MeasureMemory(flagged.xml);
+  Remove(flagged);
   Memory longXmlMemory, longBinMemory;
   if (longEvents > 0) {
-    const Files longFiles = Generate(dir, "qxlong", longEvents, 1);
+    const Files longFiles = Generate(dir, "qxlong", longEvents, 1, true);
     longXmlMemory = MeasureMemory(longFiles.xml);
     longBinMemory = MeasureMemory(longFiles.headers);
     Remove(longFiles);
@@ -316,13 +320,14 @@ int main(int argc, char** argv) {
   std::printf("  first of the 3 runs                  %6.4f s  %6.2f GB/s of values\n", bin.seconds[0],
               valueGigabytes / bin.seconds[0]);
   std::printf("Each read in a fresh process (its storage all new pages): time, peak memory per event in bytes\n");
-  std::printf("  %-34s %8s  %-15s %s\n", "", "time", "ru_maxrss", "VmHWM - VmRSS before");
+  std::printf("  %-42s %8s  %-15s %s\n", "", "time", "ru_maxrss", "VmHWM - VmRSS before");
   const std::string shape = std::to_string(series) + " x " + std::to_string(events);
   const std::string longShape = "1 x " + std::to_string(longEvents);
-  PrintMemory(("XML form, " + shape).c_str(), xmlMemory);
+  PrintMemory(("XML form, " + shape + ", flags 0").c_str(), xmlMemory);
+  PrintMemory(("XML form, " + shape + ", flags 1").c_str(), flaggedMemory);
   PrintMemory(("binary form, " + shape).c_str(), binMemory);
   if (longEvents > 0) {
-    PrintMemory(("XML form, " + longShape).c_str(), longXmlMemory);
+    PrintMemory(("XML form, " + longShape + ", flags 1").c_str(), longXmlMemory);
     PrintMemory(("binary form, " + longShape).c_str(), longBinMemory);
   }
 
