@@ -1,9 +1,18 @@
-// Reading a large QX-XML file: the reader's time against a bare libxml2 parse of the same file
-// and against copying it, all measured in one run.
-//   qx_reader_bench [events per series] [series] [directory]
+// Reading large QX-XML files: ReadQXFile on the XML form against libxml2's bare SAX2 push
+// parser on the same file (measured in the same run), the binary form (headers only and the
+// side file), and the peak memory per event while reading.
+//   qx_reader_bench [events per series] [series] [directory] [events of the long series]
+// Defaults: 20 series of 100000 hourly events (about 137 MB) in a new temporary directory,
+// and one series of 10000000 events for the memory figures (0 leaves it out).
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,80 +29,138 @@ using namespace tidemill;
 
 namespace {
 
-double Seconds(const std::chrono::steady_clock::time_point& start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+using Clock = std::chrono::steady_clock;
 
-// A file as the QX-XML writer lays it out: hourly events from 2000-01-01 with a flag.
-void Generate(const std::string& path, const std::string& binPath, long events, int series) {
-  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<TimeSeries xmlns=\"http://www.orva.example/orva/QX\" version=\"1.2\">\r\n";
-  std::string headers = xml;
-  std::string bin;
-  const double start = DateSerial(2000, 1, 1);
-  for (int s = 1; s <= series; ++s) {
-    const double end = start + (events - 1) / 24.0;
-    std::string header = "\t<series>\r\n\t\t<header>\r\n\t\t\t<type>instantaneous</type>\r\n\t\t\t<locationId>L" +
-                         std::to_string(s) + "</locationId>\r\n\t\t\t<parameterId>Q</parameterId>\r\n"
-                         "\t\t\t<timeStep unit=\"second\" multiplier=\"3600\"/>\r\n\t\t\t<startDate date=\"" + DateText(start) +
-                         "\" time=\"" + TimeText(start) + "\"/>\r\n\t\t\t<endDate date=\"" + DateText(end) + "\" time=\"" +
-                         TimeText(end) + "\"/>\r\n\t\t\t<missVal>-999.99</missVal>\r\n\t\t</header>\r\n";
-    xml += header;
-    headers += header + "\t</series>\r\n";
-    for (long i = 0; i < events; ++i) {
-      const double t = start + i / 24.0;
-      const float v = static_cast<float>((i * 37 + s) % 100000) / 100.0f;
-      xml += "\t\t<event date=\"" + DateText(t) + "\" time=\"" + TimeText(t) + "\" value=\"" + NumberText(v) +
-             "\" flag=\"0\"/>\r\n";
-      char b[4];
-      std::memcpy(b, &v, 4);
-      bin.append(b, 4);
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Writes a file through a buffer of a few megabytes: a generated file is never held whole.
+class Output {
+ public:
+  explicit Output(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+    if (file_ == nullptr) {
+      std::perror(path.c_str());
+      std::exit(1);
     }
-    xml += "\t</series>\r\n";
   }
-  xml += "</TimeSeries>\r\n";
-  headers += "</TimeSeries>\r\n";
-  std::ofstream(path, std::ios::binary) << xml;
-  std::ofstream(path.substr(0, path.size() - 4) + "-headers.xml", std::ios::binary) << headers;
-  std::ofstream(binPath, std::ios::binary) << bin;
+  ~Output() {
+    Flush();
+    std::fclose(file_);
+  }
+  void Append(const char* data, std::size_t size) {
+    buffer_.append(data, size);
+    if (buffer_.size() > (4u << 20)) Flush();
+  }
+  void Append(const std::string& text) { Append(text.data(), text.size()); }
+
+ private:
+  void Flush() {
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+      std::perror("write");
+      std::exit(1);
+    }
+    buffer_.clear();
+  }
+  std::FILE* file_;
+  std::string buffer_;
+};
+
+struct Files {
+  std::string xml;      // the XML form, every event in the file
+  std::string headers;  // the binary form: series headers only ...
+  std::string bin;      // ... and the side file with the values
+  long events = 0;
+};
+
+// Series as the QX-XML writer lays them out: hourly events from 2000-01-01, each with a flag,
+// 0 or (every event) 1. A record needs no storage for flags of 0.
+Files Generate(const std::string& dir, const std::string& name, long events, int series, bool flagged = false) {
+  Files f{dir + "/" + name + ".xml", dir + "/" + name + "-headers.xml", dir + "/" + name + "-headers.bin",
+          events * series};
+  const std::string top = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                          "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\" version=\"1.2\">\r\n";
+  Output xml(f.xml), headers(f.headers), bin(f.bin);
+  xml.Append(top);
+  headers.Append(top);
+  const double start = DateSerial(2000, 1, 1);
+  const double end = start + static_cast<double>(events - 1) / 24.0;
+  for (int s = 1; s <= series; ++s) {
+    const std::string header = "\t<series>\r\n\t\t<header>\r\n\t\t\t<type>instantaneous</type>\r\n\t\t\t<locationId>L" +
+                               std::to_string(s) + "</locationId>\r\n\t\t\t<parameterId>Q</parameterId>\r\n"
+                               "\t\t\t<timeStep unit=\"second\" multiplier=\"3600\"/>\r\n\t\t\t<startDate date=\"" +
+                               DateText(start) + "\" time=\"" + TimeText(start) + "\"/>\r\n\t\t\t<endDate date=\"" +
+                               DateText(end) + "\" time=\"" + TimeText(end) +
+                               "\"/>\r\n\t\t\t<missVal>-999.99</missVal>\r\n\t\t</header>\r\n";
+    xml.Append(header);
+    headers.Append(header + "\t</series>\r\n");
+    char date[16];
+    std::size_t dateLength = 0;
+    for (long i = 0; i < events; ++i) {
+      if (i % 24 == 0) dateLength = AppendDateText(ToCalendar(start + static_cast<double>(i / 24)), date) - date;
+      const float v = static_cast<float>((i * 37 + s) % 100000) / 100.0f;
+      char line[128];
+      char* p = line;
+      const auto put = [&](const char* text, std::size_t size) {
+        std::memcpy(p, text, size);
+        p += size;
+      };
+      put("\t\t<event date=\"", 15);
+      put(date, dateLength);
+      put("\" time=\"", 8);
+      const int hour = static_cast<int>(i % 24);
+      const char time[] = {static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':', '0', '0', ':', '0', '0'};
+      put(time, sizeof time);
+      put("\" value=\"", 9);
+      p = AppendNumberText(v, p);
+      put(flagged ? "\" flag=\"1\"/>\r\n" : "\" flag=\"0\"/>\r\n", 14);
+      xml.Append(line, static_cast<std::size_t>(p - line));
+      char bytes[4];
+      std::memcpy(bytes, &v, 4);  // little-endian host
+      bin.Append(bytes, 4);
+    }
+    xml.Append("\t</series>\r\n");
+  }
+  xml.Append("</TimeSeries>\r\n");
+  headers.Append("</TimeSeries>\r\n");
+  return f;
 }
 
-double Copy(const std::string& path) {
-  const auto t0 = std::chrono::steady_clock::now();
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  std::FILE* out = std::fopen("/dev/null", "wb");
-  std::vector<char> buf(1 << 20);
-  std::size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
-  std::fclose(in);
-  std::fclose(out);
-  return Seconds(t0);
+void Remove(const Files& f) {
+  std::remove(f.xml.c_str());
+  std::remove(f.headers.c_str());
+  std::remove(f.bin.c_str());
+}
+
+double FileMegabytes(const std::string& path) {
+  std::ifstream probe(path, std::ios::binary | std::ios::ate);
+  return static_cast<double>(probe.tellg()) / 1e6;
 }
 
 void NoStart(void*, const xmlChar*, const xmlChar*, const xmlChar*, int, const xmlChar**, int, int, const xmlChar**) {}
 void NoEnd(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 void NoText(void*, const xmlChar*, int) {}
 
-double BareParse(const std::string& path) {
-  const auto t0 = std::chrono::steady_clock::now();
+// The baseline: libxml2's SAX2 push parser with empty callbacks, fed in 1 MiB blocks.
+double PushParse(const std::string& path) {
+  const auto t0 = Clock::now();
   xmlSAXHandler h{};
   h.initialized = XML_SAX2_MAGIC;
   h.startElementNs = NoStart;
   h.endElementNs = NoEnd;
   h.characters = NoText;
   std::FILE* in = std::fopen(path.c_str(), "rb");
-  std::vector<char> buf(256 * 1024);
+  std::vector<char> block(1 << 20);
   xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&h, nullptr, nullptr, 0, path.c_str());
   std::size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) xmlParseChunk(ctxt, buf.data(), static_cast<int>(n), 0);
+  while ((n = std::fread(block.data(), 1, block.size(), in)) > 0) xmlParseChunk(ctxt, block.data(), static_cast<int>(n), 0);
   xmlParseChunk(ctxt, nullptr, 0, 1);
   xmlFreeParserCtxt(ctxt);
   std::fclose(in);
   return Seconds(t0);
 }
 
-// The reading layer with handlers that do nothing: what the adapter adds to the bare parse.
+// The reading layer with handlers that do nothing: what the adapter adds to libxml2.
 double AdapterParse(const std::string& path) {
-  const auto t0 = std::chrono::steady_clock::now();
+  const auto t0 = Clock::now();
   SaxContentHandler nothing;
   SaxXmlReader reader;
   reader.contentHandler(&nothing);
@@ -101,58 +168,170 @@ double AdapterParse(const std::string& path) {
   return Seconds(t0);
 }
 
-template <class F>
-double Best(F&& f, int runs = 3) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) best = std::min(best, f());
-  return best;
+// Reads a file the way the converters do; the seconds, and the events read.
+double Read(const std::string& path, long& events) {
+  const auto t0 = Clock::now();
+  QXReadResult r = ReadQXFile(path);
+  const double t = Seconds(t0);
+  if (r.error) {
+    std::fprintf(stderr, "%s\n", r.error->Description().c_str());
+    std::exit(1);
+  }
+  events = 0;
+  for (const auto& s : *r.series) events += s->lValCounter();
+  return t;
+}
+
+struct Runs {
+  std::vector<double> seconds;
+  double Best() const { return *std::min_element(seconds.begin(), seconds.end()); }
+  std::string Text() const {
+    std::string text;
+    char one[32];
+    for (double s : seconds) {
+      std::snprintf(one, sizeof one, text.empty() ? "%.3f" : " %.3f", s);
+      text += one;
+    }
+    return text;
+  }
+};
+
+// A line "Name:   1234 kB" of /proc/self/status, in KiB.
+long StatusKiB(const char* name) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(name, 0) == 0) return std::atol(line.c_str() + std::strlen(name));
+  }
+  return -1;
+}
+
+struct Memory {
+  double seconds = 0;
+  long events = 0;
+  long maxRssKiB = 0;      // getrusage's peak of the whole process
+  long hwmGrowthKiB = 0;   // VmHWM after reading minus VmRSS before it
+};
+
+// Reads path in a child process of its own, so that nothing the benchmark did before (or its
+// other reads) counts in the peak.
+Memory MeasureMemory(const std::string& path) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(pipeFds[0]);
+    // The child starts with the parent's high-water mark: reset it to what the child holds.
+    if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+      std::fputs("5", clear);
+      std::fclose(clear);
+    }
+    Memory m;
+    const long before = StatusKiB("VmRSS:");
+    m.seconds = Read(path, m.events);
+    m.hwmGrowthKiB = StatusKiB("VmHWM:") - before;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    m.maxRssKiB = usage.ru_maxrss;
+    const ssize_t written = write(pipeFds[1], &m, sizeof m);
+    _exit(written == static_cast<ssize_t>(sizeof m) ? 0 : 1);
+  }
+  close(pipeFds[1]);
+  Memory m;
+  if (pid < 0 || read(pipeFds[0], &m, sizeof m) != static_cast<ssize_t>(sizeof m)) m = {};
+  close(pipeFds[0]);
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  return m;
+}
+
+void PrintMemory(const char* what, const Memory& m) {
+  if (m.events == 0) {
+    std::printf("  %-42s  (not measured)\n", what);
+    return;
+  }
+  const double events = static_cast<double>(m.events);
+  std::printf("  %-42s %6.2f s  %6.1f          %6.1f\n", what, m.seconds, m.maxRssKiB * 1024.0 / events,
+              m.hwmGrowthKiB * 1024.0 / events);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long events = argc > 1 ? std::atol(argv[1]) : 200000;
-  const int series = argc > 2 ? std::atoi(argv[2]) : 10;
-  const std::string dir = argc > 3 ? argv[3] : "/tmp";
-  const std::string path = dir + "/qxbench.xml";
-  const std::string headers = dir + "/qxbench-headers.xml";
-  Generate(path, dir + "/qxbench.bin", events, series);
-  std::rename((dir + "/qxbench.bin").c_str(), (dir + "/qxbench-headers.bin").c_str());
+  const long events = argc > 1 ? std::atol(argv[1]) : 100000;
+  const int series = argc > 2 ? std::atoi(argv[2]) : 20;
+  std::string dir = argc > 3 ? argv[3] : "";
+  const long longEvents = argc > 4 ? std::atol(argv[4]) : 10000000;
+  const bool ownDir = dir.empty();
+  if (!ownDir && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::perror(dir.c_str());
+    return 1;
+  }
+  if (ownDir) {
+    char name[] = "/tmp/qxbench.XXXXXX";
+    if (mkdtemp(name) == nullptr) {
+      std::perror("mkdtemp");
+      return 1;
+    }
+    dir = name;
+  }
+  xmlInitParser();
 
-  std::ifstream probe(path, std::ios::binary | std::ios::ate);
-  const double megabytes = static_cast<double>(probe.tellg()) / 1e6;
-  const double copy = Best([&] { return Copy(path); });
-  const double bare = Best([&] { return BareParse(path); });
-  const double adapter = Best([&] { return AdapterParse(path); });
-  long total = 0;
-  const double read = Best([&] {
-    const auto t0 = std::chrono::steady_clock::now();
-    QXReadResult r = ReadQXFile(path);
-    const double t = Seconds(t0);
-    if (r.error) std::fprintf(stderr, "%s\n", r.error->Description().c_str());
-    total = 0;
-    for (const auto& s : *r.series) total += s->lValCounter();
-    return t;
-  });
-  long binTotal = 0;
-  const double side = Best([&] {
-    const auto t0 = std::chrono::steady_clock::now();
-    QXReadResult r = ReadQXFile(headers);
-    const double t = Seconds(t0);
-    if (r.error) std::fprintf(stderr, "%s\n", r.error->Description().c_str());
-    binTotal = 0;
-    for (const auto& s : *r.series) binTotal += s->lValCounter();
-    return t;
-  });
-  std::printf("QX-XML file: %.1f MB, %d series, %ld events read (%ld from the side file)\n", megabytes, series, total,
-              binTotal);
-  std::printf("copy (cat)          %7.3f s\n", copy);
-  std::printf("bare libxml2 parse  %7.3f s\n", bare);
-  std::printf("SaxXmlReader, empty %7.3f s   %.2f x bare parse\n", adapter, adapter / bare);
-  std::printf("ReadQXFile          %7.3f s   %.2f x bare parse, %.1f x copy\n", read, read / bare, read / copy);
-  std::printf("ReadQXFile + .bin   %7.3f s   (headers-only XML and side file)\n", side);
-  std::remove(path.c_str());
-  std::remove(headers.c_str());
-  std::remove((dir + "/qxbench-headers.bin").c_str());
+  // Memory first, while this process is still small.
+  const Files main = Generate(dir, "qxbench", events, series);
+  const Memory xmlMemory = MeasureMemory(main.xml);
+  const Memory binMemory = MeasureMemory(main.headers);
+  const Files flagged = Generate(dir, "qxflags", events, series, true);
+  const Memory flaggedMemory = MeasureMemory(flagged.xml);
+  Remove(flagged);
+  Memory longXmlMemory, longBinMemory;
+  if (longEvents > 0) {
+    const Files longFiles = Generate(dir, "qxlong", longEvents, 1, true);
+    longXmlMemory = MeasureMemory(longFiles.xml);
+    longBinMemory = MeasureMemory(longFiles.headers);
+    Remove(longFiles);
+  }
+
+  const double megabytes = FileMegabytes(main.xml);
+  // Rounds of the parses of the XML form, so that a machine busy for a while weighs on each
+  // alike; then the binary form three times in a row, the first on storage not yet reused.
+  Runs push, adapter, xml, bin;
+  long xmlEvents = 0, binEvents = 0;
+  for (int round = 0; round < 3; ++round) {
+    push.seconds.push_back(PushParse(main.xml));
+    adapter.seconds.push_back(AdapterParse(main.xml));
+    xml.seconds.push_back(Read(main.xml, xmlEvents));
+  }
+  for (int run = 0; run < 3; ++run) bin.seconds.push_back(Read(main.headers, binEvents));
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+
+  const double valueGigabytes = 4.0 * static_cast<double>(binEvents) / 1e9;
+  std::printf("QX-XML file: %.1f MB, %d series x %ld events = %ld events read (%ld from the side file)\n",
+              megabytes, series, events, xmlEvents, binEvents);
+  std::printf("load average %.2f %.2f %.2f; best of 3 (each run in brackets)\n", load[0], load[1], load[2]);
+  std::printf("libxml2 push parser, empty callbacks  %6.3f s  %6.0f MB/s  [%s]\n", push.Best(), megabytes / push.Best(),
+              push.Text().c_str());
+  std::printf("SaxXmlReader, empty handlers          %6.3f s  %6.0f MB/s  %.2f x push parser  [%s]\n", adapter.Best(),
+              megabytes / adapter.Best(), adapter.Best() / push.Best(), adapter.Text().c_str());
+  std::printf("ReadQXFile, XML form                  %6.3f s  %6.0f MB/s  %.2f x push parser  [%s]\n", xml.Best(),
+              megabytes / xml.Best(), xml.Best() / push.Best(), xml.Text().c_str());
+  std::printf("ReadQXFile, binary form (side file)   %6.4f s  %6.2f GB/s of values (%.1f MB)  [%s]\n", bin.Best(),
+              valueGigabytes / bin.Best(), valueGigabytes * 1000, bin.Text().c_str());
+  std::printf("  first of the 3 runs                  %6.4f s  %6.2f GB/s of values\n", bin.seconds[0],
+              valueGigabytes / bin.seconds[0]);
+  std::printf("Each read in a fresh process (its storage all new pages): time, peak memory per event in bytes\n");
+  std::printf("  %-42s %8s  %-15s %s\n", "", "time", "ru_maxrss", "VmHWM - VmRSS before");
+  const std::string shape = std::to_string(series) + " x " + std::to_string(events);
+  const std::string longShape = "1 x " + std::to_string(longEvents);
+  PrintMemory(("XML form, " + shape + ", flags 0").c_str(), xmlMemory);
+  PrintMemory(("XML form, " + shape + ", flags 1").c_str(), flaggedMemory);
+  PrintMemory(("binary form, " + shape).c_str(), binMemory);
+  if (longEvents > 0) {
+    PrintMemory(("XML form, " + longShape + ", flags 1").c_str(), longXmlMemory);
+    PrintMemory(("binary form, " + longShape).c_str(), longBinMemory);
+  }
+
+  Remove(main);
+  if (ownDir) rmdir(dir.c_str());
   return 0;
 }

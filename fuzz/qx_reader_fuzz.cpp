@@ -27,7 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const tidemill::QXReadResult result = tidemill::ReadQXFile(xml);
   for (const auto& series : *result.series) {
-    for (int32_t i = 1; i <= std::min(series->lValCounter(), series->Capacity()); ++i) series->sngValues(i);
+    for (int32_t i = 1; i <= std::min(series->lValCounter(), series->Capacity()); ++i) {
+      series->sngValues(i);
+      series->dtEventDate(i);
+    }
   }
   return 0;
 }

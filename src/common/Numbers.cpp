@@ -15,9 +15,63 @@ namespace {
 bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Significant digits that the general route keeps; a longer number text goes that way, so
+// that both routes always agree.
+constexpr int kMaxSignificant = 40;
+
+// The usual text, a plain decimal number such as "-12.5" or "1E-3", read by from_chars in
+// place. False when the text needs the general route: a blank, a "D" exponent or an exponent
+// letter from_chars left unread may continue the number; "inf", "nan" and out-of-range
+// values read differently.
+bool PlainNumber(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  const char* from = text.data();
+  if (from != end && *from == '+') ++from;  // from_chars takes no plus sign
+  const bool negative = from != end && *from == '-' && from == text.data();
+  const char* digits = negative ? from + 1 : from;
+  if (digits == end || !(IsDigit(*digits) || *digits == '.')) return false;
+  const auto endsNumber = [&](const char* stop) {
+    return stop == end || !(IsSkipped(*stop) || *stop == 'e' || *stop == 'E' || *stop == 'd' || *stop == 'D');
+  };
+
+  // Most texts have at most 15 digits and no exponent: digits and 10^fraction are then exact
+  // doubles, and their quotient is the correctly rounded value, as from_chars would give it.
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  uint64_t mantissa = 0;
+  int count = 0;
+  int fraction = -1;  // digits after the point, -1 before it
+  const char* p = digits;
+  for (; p != end; ++p) {
+    const auto d = static_cast<unsigned>(*p - '0');
+    if (d <= 9) {
+      mantissa = mantissa * 10 + d;
+      ++count;
+      fraction += fraction >= 0;
+    } else if (*p == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      break;
+    }
+  }
+  if (count >= 1 && count <= 15 && endsNumber(p)) {
+    value = static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+    if (negative) value = -value;
+    return true;
+  }
+
+  const auto [stop, ec] = std::from_chars(from, end, value);
+  return ec == std::errc() && stop - from <= kMaxSignificant && endsNumber(stop);
+}
+
 }  // namespace
 
 double LeadingNumber(std::string_view text) {
+  double value;
+  return PlainNumber(text, value) ? value : LeadingNumberGeneral(text);
+}
+
+double LeadingNumberGeneral(std::string_view text) {
   // Gather the accepted characters into a compact form that from_chars reads:
   // [-]digits[.digits][e[-]digits]. Values in files rarely need more than a few dozen
   // characters; longer digit runs keep their leading significant part and adjust the exponent.
@@ -43,7 +97,6 @@ double LeadingNumber(std::string_view text) {
   bool anyDigit = false;
   bool seenPoint = false;
   int significant = 0;
-  constexpr int kMaxSignificant = 40;
   for (;; ++i, c = peek()) {
     if (c >= 0 && IsDigit(static_cast<char>(c))) {
       anyDigit = true;

@@ -10,14 +10,6 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
   std::size_t b = 0;
   std::size_t e = text.size();

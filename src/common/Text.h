@@ -11,7 +11,14 @@ inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<cha
 
 // Folds ASCII letters only, never by locale.
 std::string LowerAscii(std::string_view text);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// Inline: element names are compared for every element a reader meets.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
 
 // Removes leading and trailing blanks (spaces only, as the platform's Trim).
 std::string_view TrimBlanks(std::string_view text);

@@ -1,5 +1,6 @@
 #include "timeseries/QXContentHandler.h"
 
+#include <bit>
 #include <cstring>
 
 #include "common/DateTime.h"
@@ -78,17 +79,6 @@ std::string_view Mid(std::string_view text, std::size_t start, std::size_t count
 // A whole number at fixed positions: blanks around an optional sign and digits with at most
 // one ".", rounded half to even.
 int32_t FixedField(std::string_view text, std::size_t start, std::size_t count, std::string_view attribute) {
-  // The usual field, plain digits after plain ASCII (so that bytes are characters), needs no
-  // general number reading.
-  if (start - 1 + count <= text.size()) {
-    std::size_t i = 0;
-    while (i < start - 1 && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-    int32_t value = 0;
-    if (i == start - 1) {
-      for (; i < start - 1 + count && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
-    }
-    if (i == start - 1 + count) return value;
-  }
   const std::string_view field = TrimBlanks(Mid(text, start, count));
   std::size_t i = (!field.empty() && (field[0] == '+' || field[0] == '-')) ? 1 : 0;
   bool digits = false;
@@ -132,17 +122,46 @@ void ReplaceControls(std::string& text, std::size_t from) {
   }
 }
 
-float LittleEndianSingle(const unsigned char* p) {
-  const uint32_t bits = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                        static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+// Singles read as little-endian bytes, put in the host's order where that differs.
+void FromLittleEndian(float* values, std::size_t count) {
+  if constexpr (std::endian::native != std::endian::little) {
+    for (std::size_t i = 0; i < count; ++i) {
+      uint32_t bits;
+      std::memcpy(&bits, values + i, sizeof bits);
+      bits = (bits >> 24) | ((bits >> 8) & 0xFF00u) | ((bits << 8) & 0xFF0000u) | (bits << 24);
+      std::memcpy(values + i, &bits, sizeof bits);
+    }
+  } else {
+    (void)values, (void)count;
+  }
+}
+
+// The usual "yyyy-mm-dd" and "hh:mm:ss": plain digits in the fields, single-byte characters
+// between them (so that bytes are characters). Reads the three fields, each two characters
+// after the one before, the first one wide; false for any other text.
+bool ThreeDigitFields(std::string_view text, std::size_t firstWidth, int32_t fields[3]) {
+  if (text.size() < firstWidth + 6) return false;
+  const auto digit = [&](std::size_t i) { return static_cast<unsigned>(text[i] - '0') <= 9; };
+  const auto single = [&](std::size_t i) { return static_cast<unsigned char>(text[i]) < 0x80; };
+  std::size_t i = 0;
+  for (int f = 0; f < 3; ++f) {
+    const std::size_t end = i + (f == 0 ? firstWidth : 2);
+    int32_t value = 0;
+    for (; i < end; ++i) {
+      if (!digit(i)) return false;
+      value = value * 10 + (text[i] - '0');
+    }
+    fields[f] = value;
+    if (f < 2 && !single(i++)) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 double QXDateValue(std::string_view text) {
+  int32_t fields[3];
+  if (ThreeDigitFields(text, 4, fields)) return DateSerial(fields[0], fields[1], fields[2]);
   const int32_t year = FixedField(text, 1, 4, "date");
   const int32_t month = FixedField(text, 6, 2, "date");
   const int32_t day = FixedField(text, 9, 2, "date");
@@ -150,6 +169,8 @@ double QXDateValue(std::string_view text) {
 }
 
 double QXTimeValue(std::string_view text) {
+  int32_t fields[3];
+  if (ThreeDigitFields(text, 2, fields)) return TimeSerial(fields[0], fields[1], fields[2]);
   const int32_t hours = FixedField(text, 1, 2, "time");
   const int32_t minutes = FixedField(text, 4, 2, "time");
   const int32_t seconds = FixedField(text, 7, 2, "time");
@@ -197,13 +218,18 @@ void clsQXContentHandler::StartEvent(std::string_view qname, const SaxAttributes
     clsSeries& series = Current();
     const int32_t k = series.lValCounter() + 1;
     series.lValCounter(k);
-    const std::string_view date = attributes.getValueFromQName("date");
-    const std::string_view time = attributes.getValueFromQName("time");
+    // One pass over the attributes; a missing one fails where its lookup stands in the order.
+    static constexpr std::string_view kNames[] = {"date", "time", "value", "flag"};
+    std::string_view found[4];
+    const uint32_t present = attributes.FindValues(kNames, found);
+    const auto get = [&](int i) { return (present >> i & 1) != 0 ? found[i] : attributes.getValueFromQName(kNames[i]); };
+    const std::string_view date = get(0);
+    const std::string_view time = get(1);
     series.dtEventDate(k, EventDate(date) + QXTimeValue(time));
-    const std::string_view value = attributes.getValueFromQName("value");
+    const std::string_view value = get(2);
     series.sngValues(k, EqualsNoCase(value, "nan") ? series.sngMissingValue : SingleOf("attribute \"value\" =", value));
-    std::string_view flag;
-    if (attributes.FindValue("flag", flag)) {
+    if ((present >> 3 & 1) != 0) {
+      const std::string_view flag = found[3];
       try {
         series.lFlag(k, LeadingNumber(flag));
       } catch (const Error&) {
@@ -315,17 +341,15 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
                                                                        " from byte " + IntegerText(static_cast<int64_t>(readPosition_))));
     };
     if (bytes > left) throw pastEnd();
-    binBuffer_.resize(static_cast<std::size_t>(bytes));
-    if (binFile_->Read(binBuffer_.data(), binBuffer_.size()) != binBuffer_.size()) throw pastEnd();
-    readPosition_ += bytes;
-
     series.lValCounter(n);
-    series.ReserveStorage(n);
-    const double stepDays = step / 86400.0;
-    for (int32_t i = 1; i <= n; ++i) {
-      series.dtEventDate(i, start + (i - 1) * stepDays);
-      series.sngValues(i, LittleEndianSingle(binBuffer_.data() + 4 * static_cast<std::size_t>(i - 1)));
-    }
+    // The values go from the file straight into the record's storage, a block at a time; the
+    // instants follow from the start and the step.
+    series.FillValues(n, [&](int32_t, float* values, std::size_t length) {
+      if (binFile_->Read(values, 4 * length) != 4 * length) throw pastEnd();
+      FromLittleEndian(values, length);
+    });
+    series.RegularInstants(n, start, step / 86400.0);
+    readPosition_ += bytes;
     return true;
   } catch (...) {
     throw Error(kErrBinFile, ErrorSummary(CurrentError()), "clsQXContentHandler.fillSeriesFromBinFile");

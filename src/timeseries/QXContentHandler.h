@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "common/Error.h"
 #include "common/FileSystem.h"
@@ -86,7 +85,6 @@ class clsQXContentHandler : public SaxContentHandler {
   std::string binPath_;
   uint64_t binSize_ = 0;
   uint64_t readPosition_ = 1;
-  std::vector<unsigned char> binBuffer_;
 
   // Events of one day share the date text; its day count is worked out once.
   std::string lastDateText_;

@@ -28,6 +28,14 @@ std::string_view SaxAttributes::getValueFromQName(std::string_view strQName) con
   return value;
 }
 
+uint32_t SaxAttributes::FindValues(std::span<const std::string_view> qnames, std::string_view* values) const {
+  uint32_t found = 0;
+  for (std::size_t i = 0; i < qnames.size() && i < 32; ++i) {
+    if (FindValue(qnames[i], values[i])) found |= 1u << i;
+  }
+  return found;
+}
+
 namespace {
 
 std::string_view View(const xmlChar* text) {
@@ -45,23 +53,42 @@ class ParseSession final : public SaxAttributes {
   ParseSession(SaxContentHandler* content, SaxErrorHandler* errors, const SaxLocator& locator, std::string name)
       : content_(content), errors_(errors), locator_(locator), name_(std::move(name)) {}
 
-  int32_t length() const override { return static_cast<int32_t>(attributes_.size()); }
+  int32_t length() const override { return attributeCount_; }
 
   bool FindValue(std::string_view qname, std::string_view& value) const override {
-    for (const Attribute& a : attributes_) {
-      bool match;
-      if (a.prefix.empty()) {
-        match = Same(qname, a.local);
-      } else {
-        match = qname.size() == a.prefix.size() + 1 + a.local.size() && Same(qname.substr(0, a.prefix.size()), a.prefix) &&
-                qname[a.prefix.size()] == ':' && Same(qname.substr(a.prefix.size() + 1), a.local);
-      }
-      if (match) {
-        value = a.value;
+    for (int i = 0; i < attributeCount_; ++i) {
+      const xmlChar* const* a = attributes_ + 5 * i;
+      if (Named(View(a[1]), View(a[0]), qname)) {
+        value = View(a[3], a[4]);
         return true;
       }
     }
     return false;
+  }
+
+  uint32_t FindValues(std::span<const std::string_view> qnames, std::string_view* values) const override {
+    const std::size_t wanted = std::min<std::size_t>(qnames.size(), 32);
+    uint32_t found = 0;
+    for (int i = 0; i < attributeCount_; ++i) {
+      const xmlChar* const* a = attributes_ + 5 * i;
+      // Attributes mostly come in the order they are asked for: that name is tried first,
+      // without measuring the attribute's name.
+      const auto guess = static_cast<std::size_t>(i);
+      if (guess < wanted && (found >> guess & 1) == 0 && a[1] == nullptr && IsName(qnames[guess], a[0])) {
+        values[guess] = View(a[3], a[4]);
+        found |= 1u << guess;
+        continue;
+      }
+      const std::string_view prefix = View(a[1]);
+      const std::string_view local = View(a[0]);
+      for (std::size_t q = 0; q < wanted; ++q) {
+        if ((found >> q & 1) == 0 && Named(prefix, local, qnames[q])) {
+          values[q] = View(a[3], a[4]);
+          found |= 1u << q;
+        }
+      }
+    }
+    return found;
   }
 
   bool Stopped() const { return failure_ != nullptr || fatal_.has_value(); }
@@ -88,22 +115,19 @@ class ParseSession final : public SaxAttributes {
                     const xmlChar** attributes) {
     if (content_ == nullptr) return;
     Guard([&] {
-      // libxml2 gives (local name, prefix, URI, value start, value end) per attribute.
-      attributes_.clear();
-      for (int i = 0; i < attributeCount; ++i) {
-        const xmlChar* const* a = attributes + 5 * i;
-        attributes_.push_back({View(a[0]), View(a[1]), View(a[3], a[4])});
-      }
-      const std::string_view local = View(localname);
+      attributes_ = attributes;
+      attributeCount_ = attributeCount;
+      const std::string_view local = Name(localname);
       content_->startElement(Uri(uri), local, QName(prefix, local), *this);
-      attributes_.clear();
+      attributes_ = nullptr;
+      attributeCount_ = 0;
     });
   }
 
   void EndElement(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
     if (content_ == nullptr) return;
     Guard([&] {
-      const std::string_view local = View(localname);
+      const std::string_view local = Name(localname);
       content_->endElement(Uri(uri), local, QName(prefix, local));
     });
   }
@@ -153,6 +177,23 @@ class ParseSession final : public SaxAttributes {
   void Attach(xmlParserCtxtPtr ctxt) { ctxt_ = ctxt; }
 
  private:
+  // Whether an attribute (libxml2 gives local name, prefix, URI, value start and value end)
+  // has this qualified name; sizes rule out most names at once.
+  static bool Named(std::string_view prefix, std::string_view local, std::string_view qname) {
+    if (prefix.empty()) return Same(qname, local);
+    return qname.size() == prefix.size() + 1 + local.size() && qname[prefix.size()] == ':' &&
+           Same(qname.substr(0, prefix.size()), prefix) && Same(qname.substr(prefix.size() + 1), local);
+  }
+
+  // Whether the NUL-terminated name is exactly text. A name character is read only after the
+  // one before it matched a character of text that is not NUL, so never past the name's end.
+  static bool IsName(std::string_view text, const xmlChar* name) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\0' || static_cast<char>(name[i]) != text[i]) return false;
+    }
+    return name[text.size()] == 0;
+  }
+
   // Attribute names are a few characters: a plain loop beats a call of memcmp.
   static bool Same(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -171,6 +212,15 @@ class ParseSession final : public SaxAttributes {
     return lastUriView_;
   }
 
+  // Element names come from the dictionary too; most elements share the name of the last one.
+  std::string_view Name(const xmlChar* name) {
+    if (name != lastName_) {
+      lastName_ = name;
+      lastNameView_ = View(name);
+    }
+    return lastNameView_;
+  }
+
   std::string_view QName(const xmlChar* prefix, std::string_view local) {
     if (prefix == nullptr) return local;
     qname_.assign(View(prefix));
@@ -184,14 +234,12 @@ class ParseSession final : public SaxAttributes {
   const SaxLocator& locator_;
   std::string name_;
   xmlParserCtxtPtr ctxt_ = nullptr;
-  struct Attribute {
-    std::string_view local;
-    std::string_view prefix;
-    std::string_view value;
-  };
-  std::vector<Attribute> attributes_;  // of the start tag being delivered
+  const xmlChar** attributes_ = nullptr;  // of the start tag being delivered
+  int attributeCount_ = 0;
   const xmlChar* lastUri_ = nullptr;
   std::string_view lastUriView_;
+  const xmlChar* lastName_ = nullptr;
+  std::string_view lastNameView_;
   std::string qname_;
   std::exception_ptr failure_;
   std::optional<Error> fatal_;

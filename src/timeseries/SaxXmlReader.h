@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,10 @@ class SaxAttributes {
   std::string_view getValueFromQName(std::string_view strQName) const;
   // The value of the attribute with this qualified name, or false when absent.
   virtual bool FindValue(std::string_view strQName, std::string_view& value) const = 0;
+  // FindValue for each of up to 32 distinct names at once: bit i of the result is set when
+  // qnames[i] was found, its value then in values[i]. Readers may make it one pass over the
+  // list.
+  virtual uint32_t FindValues(std::span<const std::string_view> qnames, std::string_view* values) const;
 };
 
 // The content callbacks, made one at a time in document order. An exception thrown from one

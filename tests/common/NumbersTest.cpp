@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include "common/Error.h"
 
@@ -73,6 +75,45 @@ TEST(LeadingNumber, IsExactForShortDecimals) {
 TEST(LeadingNumber, OverflowIsError6) {
   EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("1e400"); }), kErrOverflow);
   EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("-2e308"); }), kErrOverflow);
+}
+
+// The result of one route: the value's bits (the sign of zero counts), or the error number.
+std::pair<uint64_t, int> Outcome(double (*read)(std::string_view), std::string_view text) {
+  try {
+    return {std::bit_cast<uint64_t>(read(text)), 0};
+  } catch (const Error& e) {
+    return {0, e.Number()};
+  }
+}
+
+TEST(LeadingNumber, ShortcutAgreesWithTheGeneralRule) {
+  // Texts the shortcut takes, and texts at each of its edges that must go the general way.
+  const char* const texts[] = {
+      "0", "-0", "+0", "12", "-3.25", "+7", "+.5", ".5", "-.25", "5.", "-999.99", "0.000123",
+      "1E3", "1e-2", "1e+2", "1.5E+07", "2D2", "2d-2", "3E", "3E+", "3e-", "3Ex", "1 E 2", "1e 2",
+      "1 2", "1\t2", "1\n2", "1\r2", "12abc", "1,5", "1.5.6", "1e5.5", "1e5e5", "12 ", "-", "+", ".",
+      "-.", "+-5", "-+5", "--5", "++5", "e5", "inf", "-inf", "nan", "infinity", "0x1A", "1e400",
+      "-2e308", "1e-400", "1e-330", "5e-324", "1.7976931348623157e308", "0e500", "-0.0e-999",
+      // Halfway between two doubles up to the 40th digit, just above it after: the general
+      // rule keeps 40 significant digits, so the shortcut must leave such a text to it.
+      "9007199254740993", "9007199254740993.00000000000000000000000000001", "0.1000000000000000055511151231257827021181583404541015625",
+      "1234567890123456789012345678901234567890", "12345678901234567890123456789012345678901",
+      "0000000000000000000000000000000000000000000000001", "1e00000000000000000000000000000000000005",
+  };
+  for (const char* text : texts) {
+    EXPECT_EQ(Outcome(LeadingNumber, text), Outcome(LeadingNumberGeneral, text)) << '"' << text << '"';
+  }
+  // Every text the writers produce, over a wide sweep of magnitudes.
+  char buffer[64];
+  for (double magnitude = 1e-40; magnitude < 1e40; magnitude *= 3.7) {
+    for (double v : {magnitude, -magnitude / 7}) {
+      const std::string written[] = {NumberText(static_cast<float>(v)),
+                                     std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr)};
+      for (const std::string& text : written) {
+        ASSERT_EQ(Outcome(LeadingNumber, text), Outcome(LeadingNumberGeneral, text)) << text;
+      }
+    }
+  }
 }
 
 TEST(RoundHalfEven32, RoundsHalfToEvenAndChecksRange) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "common/Error.h"
 
@@ -76,29 +79,126 @@ TEST(SeriesTest, GrowingKeepsEntriesAndEveryNewIndexReadsZeroUntilWritten) {
   EXPECT_EQ(ErrorNumberOf([&] { s.sngValues(40001, 1.0f); }), kErrSubscript);
 }
 
-TEST(SeriesTest, AppendingOneEventAtATimeMovesTheStorageLogarithmicallyOften) {
-  // Growing the storage with the 10000-step capacity alone would move it every 10000
-  // events, and loading a long series would take quadratic time.
+TEST(SeriesTest, EntriesAcrossStorageBlocks) {
+  // Appending one event at a time, as the reader does, across three block boundaries: every
+  // entry keeps its value, and storage is taken a block at a time.
+  constexpr auto kBlock = static_cast<int32_t>(clsSeries::kBlockSize);
+  constexpr std::size_t kBlockBytes = clsSeries::kBlockSize * (sizeof(float) + sizeof(double) + sizeof(int32_t));
   clsSeries s;
-  int moves = 0;
-  for (int32_t k = 1; k <= 1000000; ++k) {
-    const std::size_t room = s.StorageRoom();
+  EXPECT_EQ(s.StorageBytes(), 0u);
+  for (int32_t k = 1; k <= 3 * kBlock + 1; ++k) {
+    s.lValCounter(k);
+    s.dtEventDate(k, k + 0.25);
+    s.sngValues(k, static_cast<float>(-k));
+    s.lFlag(k, k % 1000);
+    if (k == kBlock || k == kBlock + 1) {
+      EXPECT_EQ(s.StorageBytes(), (k == kBlock ? 1 : 2) * kBlockBytes);
+    }
+  }
+  for (int32_t k = 1; k <= 3 * kBlock + 1; ++k) {
+    ASSERT_EQ(s.dtEventDate(k), k + 0.25) << k;
+    ASSERT_EQ(s.sngValues(k), static_cast<float>(-k)) << k;
+    ASSERT_EQ(s.lFlag(k), k % 1000) << k;
+  }
+
+  // A write far past the last one: the entries between, in blocks never written, read 0.
+  clsSeries gap;
+  gap.lValCounter(5 * kBlock);
+  EXPECT_EQ(gap.StorageBytes(), 0u);  // a large count alone takes no storage
+  gap.sngValues(3, 3.0f);
+  gap.sngValues(2 * kBlock + 5, 7.0f);
+  gap.lFlag(kBlock, 4);
+  const int32_t probes[] = {1, 3, 4, kBlock, kBlock + 1, 2 * kBlock, 2 * kBlock + 4, 2 * kBlock + 5, 2 * kBlock + 6, 5 * kBlock};
+  for (int32_t i : probes) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(gap.sngValues(i), i == 3 ? 3.0f : (i == 2 * kBlock + 5 ? 7.0f : 0.0f));
+    EXPECT_EQ(gap.lFlag(i), i == kBlock ? 4.0 : 0.0);
+    EXPECT_EQ(gap.dtEventDate(i), 0.0);
+  }
+}
+
+TEST(SeriesTest, ZerosPastTheWrittenEntriesTakeNoStorage) {
+  constexpr auto kBlock = static_cast<int32_t>(clsSeries::kBlockSize);
+  clsSeries s;
+  for (int32_t k = 1; k <= kBlock + 1; ++k) {
     s.lValCounter(k);
     s.dtEventDate(k, k);
-    s.sngValues(k, 1.0f);
+    s.sngValues(k, k == 7 ? -0.0f : 0.0f);
     s.lFlag(k, 0);
-    moves += s.StorageRoom() != room;
   }
-  EXPECT_LE(moves, 20);
-  EXPECT_EQ(s.dtEventDate(1000000), 1000000.0);
+  // The instants take two blocks; the flags none; the values one, up to the -0.
+  EXPECT_EQ(s.StorageBytes(), clsSeries::kBlockSize * (2 * sizeof(double) + sizeof(float)));
+  EXPECT_TRUE(std::signbit(s.sngValues(7)));
+  EXPECT_FALSE(std::signbit(s.sngValues(8)));
+  s.lFlag(kBlock, 3);
+  for (int32_t k : {1, kBlock - 1, kBlock + 1}) EXPECT_EQ(s.lFlag(k), 0.0) << k;
+  EXPECT_EQ(s.lFlag(kBlock), 3.0);
+  s.lFlag(kBlock, 0);  // within the written ones, a 0 is stored
+  EXPECT_EQ(s.lFlag(kBlock), 0.0);
+}
 
-  clsSeries reserved;
-  reserved.ReserveStorage(50000);
-  const std::size_t room = reserved.StorageRoom();
-  EXPECT_EQ(reserved.Capacity(), 10000);
-  reserved.lValCounter(50000);
-  for (int32_t k = 1; k <= 50000; ++k) reserved.sngValues(k, 2.0f);
-  EXPECT_EQ(reserved.StorageRoom(), room);
+TEST(SeriesTest, BulkFillComesInRunsWithinOneBlock) {
+  constexpr std::size_t kBlock = clsSeries::kBlockSize;
+  clsSeries s;
+  s.lFlag(2, 6);
+  const auto count = static_cast<int32_t>(2 * kBlock + 3);
+  s.lValCounter(count);
+  std::vector<std::pair<int32_t, std::size_t>> runs;
+  s.FillValues(count, [&](int32_t first, float* values, std::size_t length) {
+    runs.emplace_back(first, length);
+    for (std::size_t j = 0; j < length; ++j) values[j] = static_cast<float>(first + static_cast<int32_t>(j));
+  });
+  const std::vector<std::pair<int32_t, std::size_t>> expected = {
+      {1, kBlock}, {static_cast<int32_t>(kBlock) + 1, kBlock}, {static_cast<int32_t>(2 * kBlock) + 1, 3}};
+  EXPECT_EQ(runs, expected);
+  for (int32_t i : {1, 2, static_cast<int32_t>(kBlock), static_cast<int32_t>(kBlock) + 1, count}) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(s.sngValues(i), static_cast<float>(i));
+    EXPECT_EQ(s.lFlag(i), i == 2 ? 6.0 : 0.0);  // flags are not touched
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { s.FillValues(s.Capacity() + 1, {}); }), kErrSubscript);
+
+  // A run that fails leaves its entries as they were: not written reads 0.
+  clsSeries failed;
+  failed.lValCounter(10);
+  failed.sngValues(2, 1.0f);
+  EXPECT_THROW(failed.FillValues(10, [](int32_t, float* values, std::size_t) {
+    values[0] = 9.0f;
+    throw Error(kErrDeviceIO);
+  }), Error);
+  EXPECT_EQ(failed.sngValues(2), 1.0f);
+  EXPECT_EQ(failed.sngValues(5), 0.0f);
+}
+
+TEST(SeriesTest, RegularInstantsReadAsWrittenOnesAndTakeNoStorage) {
+  const double start = 38053.0, step = 1.0 / 24;
+  const auto rule = [&](int32_t i) { return start + (i - 1) * step; };
+  clsSeries s;
+  for (int32_t i = 1; i <= 6; ++i) s.dtEventDate(i, -i);  // earlier instants, some beyond the rule
+  s.RegularInstants(4, start, step);
+  EXPECT_EQ(s.StorageBytes(), clsSeries::kBlockSize * sizeof(double));  // nothing added
+  const double before[] = {rule(1), rule(2), rule(3), rule(4), -5, -6, 0};
+  for (int32_t i = 1; i <= 7; ++i) EXPECT_EQ(s.dtEventDate(i), before[i - 1]) << i;
+
+  // Writing one instant keeps every other, the rule's included.
+  s.dtEventDate(2, 7.5);
+  const double after[] = {rule(1), 7.5, rule(3), rule(4), -5, -6, 0};
+  for (int32_t i = 1; i <= 7; ++i) EXPECT_EQ(s.dtEventDate(i), after[i - 1]) << i;
+
+  // A new rule over a shorter range: the old one's instants beyond it stay.
+  clsSeries twice;
+  twice.RegularInstants(3, 1.0, 1.0);
+  twice.RegularInstants(2, 10.0, 2.0);
+  EXPECT_EQ(twice.dtEventDate(1), 10.0);
+  EXPECT_EQ(twice.dtEventDate(2), 12.0);
+  EXPECT_EQ(twice.dtEventDate(3), 3.0);
+  EXPECT_EQ(ErrorNumberOf([&] { twice.RegularInstants(10001, 0, 1); }), kErrSubscript);
+
+  clsSeries large;
+  large.lValCounter(3 * static_cast<int32_t>(clsSeries::kBlockSize));
+  large.RegularInstants(large.lValCounter(), start, step);
+  EXPECT_EQ(large.StorageBytes(), 0u);
+  EXPECT_EQ(large.dtEventDate(large.lValCounter()), rule(large.lValCounter()));
 }
 
 TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {
