@@ -143,6 +143,16 @@ inline std::string ErrorOf(const std::function<void()>& call) {
   return "no error";
 }
 
+// The number of the error the call raises, or 0.
+inline int32_t ErrorNumberOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
 // Collects the message boxes shown while it lives, as "style|title|text".
 class BoxRecorder {
  public:

@@ -9,18 +9,12 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tidemill {
 namespace {
 
-int32_t ErrorNumberOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(SeriesTest, NewRecordIsEmptyWithIndexesUpTo10000) {
   clsSeries s;
