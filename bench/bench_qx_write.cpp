@@ -16,7 +16,7 @@
 #include "common/DateTime.h"
 #include "common/FileSystem.h"
 #include "diagnostics/MessageBox.h"
-#include "driver/Paths.h"
+#include "common/Paths.h"
 #include "timeseries/QXWriter.h"
 
 using namespace tidemill;

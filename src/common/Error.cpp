@@ -34,6 +34,13 @@ Error::Error(int32_t number) : number_(number), description_(StandardDescription
 Error::Error(int32_t number, std::string description, std::string source)
     : number_(number), description_(std::move(description)), source_(std::move(source)) {}
 
+Error DetailedError(int32_t number, std::string_view detail, std::string source) {
+  std::string description(StandardDescription(number));
+  description += ": ";
+  description += detail;
+  return Error(number, std::move(description), std::move(source));
+}
+
 Error CurrentError() {
   try {
     throw;

@@ -37,7 +37,8 @@ class Error : public std::exception {
  public:
   // An error with the standard description of its number.
   explicit Error(int32_t number);
-  // An error with a description of its own; the detail, when given, is added in brackets.
+  // An error with a description of its own (the program's own texts; see DetailedError for the
+  // platform's numbers).
   Error(int32_t number, std::string description, std::string source = {});
 
   int32_t Number() const { return number_; }
@@ -51,6 +52,10 @@ class Error : public std::exception {
   std::string description_;
   std::string source_;
 };
+
+// An error whose description is the standard text of its number, ": " and the detail that
+// finds the fault (file, element, line, value).
+Error DetailedError(int32_t number, std::string_view detail, std::string source = {});
 
 // The error in flight, as an Error: bad_alloc becomes 7, any other exception 5 with its text.
 // Call only inside a catch block.

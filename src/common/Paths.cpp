@@ -1,4 +1,4 @@
-#include "driver/Paths.h"
+#include "common/Paths.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "timeseries/XmlWriter.h"
+#include "common/XmlWriter.h"
 
 #include "common/Error.h"
 #include "common/Text.h"

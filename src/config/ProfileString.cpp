@@ -5,7 +5,7 @@
 
 #include "common/Text.h"
 #include "config/IniSyntax.h"
-#include "driver/Paths.h"
+#include "common/Paths.h"
 
 namespace tidemill {
 

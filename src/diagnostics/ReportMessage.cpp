@@ -3,7 +3,7 @@
 #include <string>
 
 #include "diagnostics/XMLOrvaDiagnostics.h"
-#include "driver/RunState.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 

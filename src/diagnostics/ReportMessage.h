@@ -22,11 +22,25 @@ void ReportMessage(std::string_view message, int32_t style, std::string_view tit
 // Module Mod_Main", style 16, title "Error:", level 1. Call only inside a catch block.
 void ReportModuleError(std::string_view procedure);
 
-// Runs body; an error it raises is reported in the module form and gives false.
+// The two error policies of the procedures. Stop at the first error: runs body; an error it
+// raises is reported in the module form and gives false.
 template <class Body>
 bool RunReportingErrors(std::string_view procedure, Body&& body) {
   try {
     return body();
+  } catch (...) {
+    ReportModuleError(procedure);
+    return false;
+  }
+}
+
+// Report and go on: runs one step of a procedure; an error it raises is reported in the module
+// form. True when the step ran to its end, so that later steps can tell what is unset.
+template <class Step>
+bool RunStep(std::string_view procedure, Step&& step) {
+  try {
+    step();
+    return true;
   } catch (...) {
     ReportModuleError(procedure);
     return false;

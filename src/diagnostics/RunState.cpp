@@ -1,4 +1,4 @@
-#include "driver/RunState.h"
+#include "diagnostics/RunState.h"
 
 #include "diagnostics/XMLOrvaDiagnostics.h"
 

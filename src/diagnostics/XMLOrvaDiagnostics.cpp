@@ -8,7 +8,7 @@
 #include "common/Numbers.h"
 #include "common/Program.h"
 #include "diagnostics/ReportMessage.h"
-#include "timeseries/XmlWriter.h"
+#include "common/XmlWriter.h"
 
 namespace tidemill {
 

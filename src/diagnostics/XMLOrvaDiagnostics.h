@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "timeseries/QXNames.h"
+#include "common/QXNames.h"
 
 namespace tidemill {
 

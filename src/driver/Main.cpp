@@ -9,8 +9,8 @@
 #include "diagnostics/MessageBox.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
-#include "driver/Paths.h"
-#include "driver/RunState.h"
+#include "common/Paths.h"
+#include "diagnostics/RunState.h"
 #include "external/ArgTokenizer.h"
 
 namespace tidemill {

@@ -6,7 +6,7 @@
 #include "common/DateTime.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
-#include "driver/Paths.h"
+#include "common/Paths.h"
 #include "timeseries/SAXErrorHandler.h"
 
 namespace tidemill {

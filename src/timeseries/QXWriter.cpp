@@ -11,9 +11,9 @@
 #include "common/Memory.h"
 #include "common/Numbers.h"
 #include "diagnostics/ReportMessage.h"
-#include "driver/Paths.h"
-#include "timeseries/QXNames.h"
-#include "timeseries/XmlWriter.h"
+#include "common/Paths.h"
+#include "common/QXNames.h"
+#include "common/XmlWriter.h"
 
 namespace tidemill {
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "driver/Paths.h"
+#include "common/Paths.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill {

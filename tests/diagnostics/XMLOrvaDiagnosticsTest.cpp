@@ -6,7 +6,7 @@
 #include "common/Program.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
-#include "driver/RunState.h"
+#include "diagnostics/RunState.h"
 #include "support/DriverSupport.h"
 
 namespace tidemill {

@@ -3,7 +3,7 @@
 #include "common/Program.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/Main.h"
-#include "driver/RunState.h"
+#include "diagnostics/RunState.h"
 #include "support/DriverSupport.h"
 
 namespace tidemill {

@@ -11,7 +11,7 @@
 
 #include "common/DateTime.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
-#include "driver/RunState.h"
+#include "diagnostics/RunState.h"
 #include "timeseries/QXContentHandler.h"
 #include "support/FaultyFileSystem.h"
 
