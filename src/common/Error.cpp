@@ -92,9 +92,8 @@ Error FileError(int errnoValue, std::string_view path) {
   description += ": ";
   description += path;
   if (number == kErrDeviceIO || number == kErrPathFileAccess) {
-    description += " (";
+    description += ": ";
     description += std::strerror(errnoValue);
-    description += ")";
   }
   return Error(number, std::move(description));
 }

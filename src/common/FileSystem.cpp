@@ -101,8 +101,7 @@ class PosixFileSystem : public FileSystem {
     }
     if (S_ISDIR(st.st_mode)) {
       ::close(fd);
-      throw Error(kErrPathFileAccess, std::string(StandardDescription(kErrPathFileAccess)) + ": " + path +
-                                          " (a directory, not a file)");
+      throw DetailedError(kErrPathFileAccess, path + ": Is a directory");
     }
     return std::make_unique<PosixInputFile>(fd, path, static_cast<uint64_t>(st.st_size));
   }
@@ -122,11 +121,11 @@ class PosixFileSystem : public FileSystem {
       }
       if (errno == EEXIST) continue;
       if (errno == ENOENT) {
-        throw Error(kErrPathNotFound, std::string(StandardDescription(kErrPathNotFound)) + ": " + DirectoryOf(target));
+        throw DetailedError(kErrPathNotFound, DirectoryOf(target));
       }
       throw FileError(errno, target);
     }
-    throw Error(kErrPathFileAccess, std::string(StandardDescription(kErrPathFileAccess)) + ": " + target);
+    throw DetailedError(kErrPathFileAccess, target);
   }
 
   void Rename(const std::string& from, const std::string& to) override {

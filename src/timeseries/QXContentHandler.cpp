@@ -51,10 +51,6 @@ bool TakesText(Field field) {
   return field != Field::None && field != Field::TimeStep && field != Field::StartDate && field != Field::EndDate;
 }
 
-std::string Described(int32_t number, std::string_view detail) {
-  return std::string(StandardDescription(number)) + ": " + std::string(detail);
-}
-
 // A text quoted for a message, cut so that a huge attribute cannot flood the report.
 std::string Quoted(std::string_view text) {
   constexpr std::size_t kShown = 40;
@@ -93,7 +89,7 @@ int32_t FixedField(std::string_view text, std::size_t start, std::size_t count, 
     }
   }
   if (!digits || i != field.size()) {
-    throw Error(kErrTypeMismatch, Described(kErrTypeMismatch, "characters " + IntegerText(static_cast<int64_t>(start)) +
+    throw DetailedError(kErrTypeMismatch, ("characters " + IntegerText(static_cast<int64_t>(start)) +
                                                                   " to " + IntegerText(static_cast<int64_t>(start + count - 1)) +
                                                                   " of \"" + std::string(attribute) + "\" value " +
                                                                   Quoted(text) + " are not a number"));
@@ -319,24 +315,24 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
     const double end = series.dtEndDate + series.dtEndTime;
     const int32_t step = series.Timestep();
     if (step == 0) {
-      throw Error(kErrDivisionByZero, Described(kErrDivisionByZero, which + " has a time step of 0 seconds"));
+      throw DetailedError(kErrDivisionByZero, (which + " has a time step of 0 seconds"));
     }
     const double count = (end - start) * 86400.0 / step + 1;
     int32_t n;
     try {
       n = RoundHalfEven32(count);
     } catch (const Error&) {
-      throw Error(kErrOverflow, Described(kErrOverflow, which + " would hold " + NumberText(static_cast<float>(count)) +
+      throw DetailedError(kErrOverflow, (which + " would hold " + NumberText(static_cast<float>(count)) +
                                                             " values"));
     }
     if (n < 1) {
-      throw Error(kErrSubscript, Described(kErrSubscript, which + " would hold " + IntegerText(n) +
+      throw DetailedError(kErrSubscript, (which + " would hold " + IntegerText(n) +
                                                               " values: its end lies before its start"));
     }
     const uint64_t bytes = uint64_t{4} * static_cast<uint64_t>(n);
     const uint64_t left = binSize_ >= readPosition_ - 1 ? binSize_ - (readPosition_ - 1) : 0;
     const auto pastEnd = [&] {
-      return Error(kErrPastEndOfFile, Described(kErrPastEndOfFile, binPath_ + " holds " + IntegerText(static_cast<int64_t>(binSize_)) +
+      return DetailedError(kErrPastEndOfFile, (binPath_ + " holds " + IntegerText(static_cast<int64_t>(binSize_)) +
                                                                        " bytes; " + which + " needs " + IntegerText(static_cast<int64_t>(bytes)) +
                                                                        " from byte " + IntegerText(static_cast<int64_t>(readPosition_))));
     };
@@ -360,7 +356,7 @@ void clsQXContentHandler::endDocument() { binFile_.reset(); }
 
 clsSeries& clsQXContentHandler::Current() {
   if (current_ == nullptr) {
-    throw Error(kErrObjectNotSet, Described(kErrObjectNotSet, "no \"series\" element has started"));
+    throw DetailedError(kErrObjectNotSet, ("no \"series\" element has started"));
   }
   return *current_;
 }
@@ -375,11 +371,11 @@ double clsQXContentHandler::EventDate(std::string_view text) {
 
 int32_t clsQXContentHandler::Line() const { return locator_ != nullptr ? locator_->lineNumber() : 0; }
 
-// " (element "event", line 12 of /srv/run/in.xml)"
+// ", in element "event", line 12 of /srv/run/in.xml"
 std::string clsQXContentHandler::Where(std::string_view element) const {
-  std::string where = "element \"" + std::string(element) + "\"";
+  std::string where = ", in element \"" + std::string(element) + "\"";
   if (Line() > 0) where += ", line " + IntegerText(Line());
-  return " (" + where + " of " + xmlFile_ + ")";
+  return where + " of " + xmlFile_;
 }
 
 // "series 2 in /srv/run/in.xml, ending at line 40,"

@@ -294,12 +294,12 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
   try {
     block.CheckShape();
     if (FileName.empty()) {
-      throw Error(kErrBadFileName, std::string(StandardDescription(kErrBadFileName)) + ": no output file name");
+      throw DetailedError(kErrBadFileName, "no output file name");
     }
     if (SplitPath(FileName).extension == "bin") {
       // The side file would be the XML file itself.
-      throw Error(kErrPathFileAccess,
-                  std::string(StandardDescription(kErrPathFileAccess)) + ": " + FileName + " is its own side file");
+      throw DetailedError(kErrPathFileAccess,
+                  FileName + " is its own side file");
     }
     const std::string sideFile = SiblingPath(FileName, ".bin");
 

@@ -22,7 +22,7 @@ namespace tidemill {
 std::string_view SaxAttributes::getValueFromQName(std::string_view strQName) const {
   std::string_view value;
   if (!FindValue(strQName, value)) {
-    throw Error(kErrInvalidCall, std::string(StandardDescription(kErrInvalidCall)) + ": no attribute \"" +
+    throw DetailedError(kErrInvalidCall, "no attribute \"" +
                                      std::string(strQName) + "\"");
   }
   return value;

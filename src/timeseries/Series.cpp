@@ -19,10 +19,6 @@ namespace {
 constexpr int32_t kFirstDay = -657434;
 constexpr int32_t kLastDay = 2958465;
 
-std::string OverflowText(std::string_view detail) {
-  return std::string(StandardDescription(kErrOverflow)) + ": " + std::string(detail);
-}
-
 // Brings in the whole pages of [begin, begin + bytes) in one call. A page fault costs several
 // microseconds on a virtual machine; pages asked for at once cost about half as much each.
 // Only a hint: where the system cannot, the pages come in one fault at a time as before.
@@ -65,14 +61,14 @@ template class clsSeries::Blocks<double>;
 template class clsSeries::Blocks<int32_t>;
 
 void clsSeries::ThrowOutOfRange(int32_t index) const {
-  throw Error(kErrSubscript, std::string(StandardDescription(kErrSubscript)) + ": event index " +
+  throw DetailedError(kErrSubscript, "event index " +
                                  IntegerText(index) + " outside 1 to " + IntegerText(capacity_));
 }
 
 double clsSeries::lFlag(int32_t Index) const {
   const int32_t flag = flags_.Get(Slot(Index));
   if (flag < kFirstDay || flag > kLastDay) {
-    throw Error(kErrOverflow, OverflowText("flag " + IntegerText(flag) + " of event " + IntegerText(Index) +
+    throw DetailedError(kErrOverflow, ("flag " + IntegerText(flag) + " of event " + IntegerText(Index) +
                                            " lies outside the date range"));
   }
   return flag;
@@ -87,7 +83,7 @@ void clsSeries::lValCounter(int32_t vNewValue) {
   if (vNewValue > capacity_) {
     constexpr int32_t kLargest = std::numeric_limits<int32_t>::max() / kCapacityStep * kCapacityStep;
     if (vNewValue > kLargest) {
-      throw Error(kErrOverflow, OverflowText("a series cannot hold " + IntegerText(vNewValue) + " events"));
+      throw DetailedError(kErrOverflow, ("a series cannot hold " + IntegerText(vNewValue) + " events"));
     }
     // Whole steps of 10000, as many as it takes.
     capacity_ = static_cast<int32_t>((int64_t{vNewValue} + kCapacityStep - 1) / kCapacityStep * kCapacityStep);
@@ -137,7 +133,7 @@ int32_t clsSeries::Timestep() const {
   }
   const int64_t step = lTimeStepMultiplier * factor;
   if (step < std::numeric_limits<int32_t>::min() || step > std::numeric_limits<int32_t>::max()) {
-    throw Error(kErrOverflow, OverflowText("time step of " + IntegerText(lTimeStepMultiplier) + " " + sTimeStepUnit +
+    throw DetailedError(kErrOverflow, ("time step of " + IntegerText(lTimeStepMultiplier) + " " + sTimeStepUnit +
                                            " does not fit in 32 bits as seconds"));
   }
   return static_cast<int32_t>(step);

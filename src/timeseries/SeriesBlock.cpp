@@ -9,17 +9,13 @@ namespace tidemill {
 
 namespace {
 
-std::string OutOfRangeText(std::string_view detail) {
-  return std::string(StandardDescription(kErrSubscript)) + ": " + std::string(detail);
-}
-
 void CheckCount(int32_t count, const char* what) {
-  if (count < 0) throw Error(kErrSubscript, OutOfRangeText(std::string(what) + " count " + IntegerText(count)));
+  if (count < 0) throw DetailedError(kErrSubscript, (std::string(what) + " count " + IntegerText(count)));
 }
 
 void CheckArray(std::size_t size, int32_t count, const char* what) {
   if (size < static_cast<std::size_t>(count)) {
-    throw Error(kErrSubscript, OutOfRangeText("the block holds " + IntegerText(static_cast<int64_t>(size)) + " " +
+    throw DetailedError(kErrSubscript, ("the block holds " + IntegerText(static_cast<int64_t>(size)) + " " +
                                               what + " for a count of " + IntegerText(count)));
   }
 }
@@ -54,8 +50,8 @@ void SeriesBlock::CheckShape() const {
   CheckArray(sParameterIDs.size(), lParameterCount, "parameter IDs");
   CheckArray(dtTimes.size(), lTimeCount, "times");
   if (sngValues.size() < values) {
-    throw Error(kErrSubscript,
-                OutOfRangeText("the block holds " + IntegerText(static_cast<int64_t>(sngValues.size())) +
+    throw DetailedError(kErrSubscript,
+                ("the block holds " + IntegerText(static_cast<int64_t>(sngValues.size())) +
                                " values for " + IntegerText(lLocationCount) + " x " + IntegerText(lParameterCount) +
                                " x " + IntegerText(lTimeCount)));
   }
@@ -69,8 +65,8 @@ std::size_t SeriesBlock::SeriesStart(int32_t l, int32_t p) const {
   using Wide = unsigned __int128;
   const Wide start = (Wide(l - 1) * Wide(lParameterCount) + Wide(p - 1)) * times;
   if (start + times > sngValues.size()) {
-    throw Error(kErrSubscript, OutOfRangeText("series (" + IntegerText(l) + ", " + IntegerText(p) +
-                                              ") beyond the block's " +
+    throw DetailedError(kErrSubscript, ("series of location " + IntegerText(l) + ", parameter " + IntegerText(p) +
+                                              " beyond the block's " +
                                               IntegerText(static_cast<int64_t>(sngValues.size())) + " values"));
   }
   return static_cast<std::size_t>(start);
@@ -83,7 +79,7 @@ void SeriesBlock::OutOfRange(int32_t index, int32_t count, std::size_t size, con
   } else {
     detail += " outside 1 to " + IntegerText(count);
   }
-  throw Error(kErrSubscript, OutOfRangeText(detail));
+  throw DetailedError(kErrSubscript, (detail));
 }
 
 }  // namespace tidemill

@@ -22,7 +22,7 @@ void SeriesCollection::Add(Record item, std::string key) {
 
 const SeriesCollection::Record& SeriesCollection::Item(int32_t Index) const {
   if (Index < 1 || Index > Count()) {
-    throw Error(kErrSubscript, std::string(StandardDescription(kErrSubscript)) + ": series " + IntegerText(Index) +
+    throw DetailedError(kErrSubscript, "series " + IntegerText(Index) +
                                    " of a collection of " + IntegerText(Count()));
   }
   return items_[static_cast<std::size_t>(Index) - 1];
@@ -31,8 +31,8 @@ const SeriesCollection::Record& SeriesCollection::Item(int32_t Index) const {
 const SeriesCollection::Record& SeriesCollection::Item(std::string_view key) const {
   const auto it = positions_.find(std::string(key));
   if (it == positions_.end()) {
-    throw Error(kErrInvalidCall,
-                std::string(StandardDescription(kErrInvalidCall)) + ": no series under the key \"" + std::string(key) + "\"");
+    throw DetailedError(kErrInvalidCall,
+                "no series under the key \"" + std::string(key) + "\"");
   }
   return items_[it->second];
 }

@@ -20,7 +20,7 @@ TEST(FileSystem, ReadingGivesTheProgramsFileErrors) {
   EXPECT_FALSE(Fs().FileSize(dir.Path()).has_value());  // a directory has no file size
   EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.File("none/x")); }), "Error 53 (File not found: " + dir.File("none/x") + ")");
   EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.Path()); }),
-            "Error 75 (Path/File access error: " + dir.Path() + " (a directory, not a file))");
+            "Error 75 (Path/File access error: " + dir.Path() + ": Is a directory)");
 }
 
 TEST(AtomicFile, TheTargetChangesAtCommitOnly) {

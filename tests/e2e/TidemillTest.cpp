@@ -98,7 +98,7 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
       {"nodir/diag.xml", "Error 76 (Path not found: " + t_ + "nodir)"},
       {"in.abr/diag.xml", "Error 76 (Path not found: " + t_ + "in.abr/diag.xml)"},
       {readOnly, "Error 70 (Permission denied: " + readOnly + ")"},
-      {"diag.xml", "Error 75 (Path/File access error: " + t_ + "diag.xml (Is a directory))"},
+      {"diag.xml", "Error 75 (Path/File access error: " + t_ + "diag.xml: Is a directory)"},
   };
   for (const auto& [diag, report] : rows) {
     const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile", diag});

@@ -185,21 +185,21 @@ TEST_F(QXContentHandlerTest, DocumentsAndWhatTheyGive) {
        "of data in tag locationId line 7 at line 7, column 24 of @/in.xml\r\nErrorCode = 77"},
       // Content errors name the element, its line and the file, and are no message of their own.
       {"<locationId>A</locationId>", " E91 Object variable or With block variable not set: no \"series\" element has "
-                                     "started (element \"locationId\", line 3 of @/in.xml)"},
+                                     "started, in element \"locationId\", line 3 of @/in.xml"},
       {"<event date=\"2004-03-07\" time=\"00:00:00\" value=\"1\"/>",
-       " E91 Object variable or With block variable not set: no \"series\" element has started (element \"event\", "
-       "line 3 of @/in.xml)"},
+       " E91 Object variable or With block variable not set: no \"series\" element has started, in element \"event\", "
+       "line 3 of @/in.xml"},
       {"<series>\r\n<event Date=\"2004-03-07\" time=\"00:00:00\" value=\"1\"/></series>",
-       " E5 Invalid procedure call or argument: no attribute \"date\" (element \"event\", line 4 of @/in.xml)"},
+       " E5 Invalid procedure call or argument: no attribute \"date\", in element \"event\", line 4 of @/in.xml"},
       {"<series><event date=\"2004-xx-07\" time=\"00:00:00\" value=\"1\"/></series>",
-       " E13 Type mismatch: characters 6 to 7 of \"date\" value \"2004-xx-07\" are not a number (element \"event\", "
-       "line 3 of @/in.xml)"},
+       " E13 Type mismatch: characters 6 to 7 of \"date\" value \"2004-xx-07\" are not a number, in element \"event\", "
+       "line 3 of @/in.xml"},
       {"<series><timeStep unit=\"day\" other=\"1\"/></series>",
-       " E5 Invalid procedure call or argument: no attribute \"multiplier\" (element \"timeStep\", line 3 of @/in.xml)"},
+       " E5 Invalid procedure call or argument: no attribute \"multiplier\", in element \"timeStep\", line 3 of @/in.xml"},
       {"<series><event date=\"2004-03-07\" time=\"00:00:00\" value=\"1e39\"/></series>",
-       " E6 Overflow: attribute \"value\" = \"1e39\" (element \"event\", line 3 of @/in.xml)"},
+       " E6 Overflow: attribute \"value\" = \"1e39\", in element \"event\", line 3 of @/in.xml"},
       {"<series><timeStep unit=\"day\" multiplier=\"3e9\"/></series>",
-       " E6 Overflow: attribute \"multiplier\" = \"3e9\" (element \"timeStep\", line 3 of @/in.xml)"},
+       " E6 Overflow: attribute \"multiplier\" = \"3e9\", in element \"timeStep\", line 3 of @/in.xml"},
   };
   for (const auto& [body, summary] : rows) {
     SCOPED_TRACE(body.substr(0, 200));
@@ -349,7 +349,7 @@ TEST_F(QXContentHandlerTest, ReadErrorsEndTheReadAfterTheSeriesBefore) {
   fs.only = dir_.File("in.bin");
   fs.failReadAfter = 100;
   QXReadResult r = ReadQXFile(xml);
-  EXPECT_EQ(Summary(r).substr(Summary(r).find(" E")), " E1002 Error 57 (Device I/O error: @/in.bin (Input/output error))");
+  EXPECT_EQ(Summary(r).substr(Summary(r).find(" E")), " E1002 Error 57 (Device I/O error: @/in.bin: Input/output error)");
   ASSERT_EQ(r.series->Count(), 1);
   EXPECT_EQ(r.series->Item(1)->lValCounter(), 25);
 
@@ -360,7 +360,7 @@ TEST_F(QXContentHandlerTest, ReadErrorsEndTheReadAfterTheSeriesBefore) {
   fs.failReadAfter = SaxXmlReader::kBlockSize;
   r = ReadQXFile(fs.only);
   EXPECT_GT(r.series->Count(), 10);
-  EXPECT_EQ(Summary(r).substr(Summary(r).find(" E")), " E57 Device I/O error: @/big.xml (Input/output error)");
+  EXPECT_EQ(Summary(r).substr(Summary(r).find(" E")), " E57 Device I/O error: @/big.xml: Input/output error");
 }
 
 }  // namespace

@@ -253,7 +253,7 @@ TEST_F(QXWriterTest, FailuresLeaveTheOldFiles) {
       {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failWriteAfter = 0; }, xml, true, "Error 61 (Disk full: " + xml + ")"},
       {[&](SeriesBlock&, Faulty& f) { f.only = bin; f.failWriteAfter = 0; }, xml, true, "Error 61 (Disk full: " + bin + ")"},
       {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failClose = true; }, xml, true,
-       "Error 57 (Device I/O error: " + xml + " (Input/output error))"},
+       "Error 57 (Device I/O error: " + xml + ": Input/output error)"},
       {[&](SeriesBlock&, Faulty& f) { f.only = bin; f.failRename = true; }, xml, true,
        "Error 70 (Permission denied: " + bin + ")"},
       // The new side file was in place already; it must not stay beside the old XML.

@@ -40,7 +40,7 @@ TEST(SeriesBlockTest, IndexOutsideCountOrArrayIsError9) {
       {[&] { block.Value(3, 1, 1); }, "Error 9 (Subscript out of range: location 3 outside 1 to 2)"},
       {[&] { block.Series(1, 4); }, "Error 9 (Subscript out of range: parameter 4 outside 1 to 3)"},
       {[&] { block.ParameterID(3); }, "Error 9 (Subscript out of range: parameter 3 beyond the block's 2 entries)"},
-      {[&] { block.Value(2, 3, 1); }, "Error 9 (Subscript out of range: series (2, 3) beyond the block's 20 values)"},
+      {[&] { block.Value(2, 3, 1); }, "Error 9 (Subscript out of range: series of location 2, parameter 3 beyond the block's 20 values)"},
       {[] { SeriesBlock(1, 1, -2); }, "Error 9 (Subscript out of range: time count -2)"},
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorOf(c.call), c.error);
