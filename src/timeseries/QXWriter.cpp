@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -10,10 +11,10 @@
 #include "common/FileSystem.h"
 #include "common/Memory.h"
 #include "common/Numbers.h"
-#include "diagnostics/ReportMessage.h"
 #include "common/Paths.h"
 #include "common/QXNames.h"
 #include "common/XmlWriter.h"
+#include "diagnostics/ReportMessage.h"
 
 namespace tidemill {
 
@@ -269,7 +270,7 @@ void SaveFiles(const std::string& fileName, const std::string& sideFile, const s
   }
   // An old side file would lend its values to the new XML; it goes only once the new XML is in
   // place, so a failed write leaves the old pair intact. A failed removal is no failure.
-  if (!sideOut) Fs().Remove(sideFile);
+  if (!sideOut && sideFile != fileName) Fs().Remove(sideFile);
 }
 
 }  // namespace
@@ -278,8 +279,8 @@ std::optional<int64_t> EquidistantStep(std::span<const double> times) {
   if (times.size() < 2) return std::nullopt;
   int64_t previous = ToWholeSeconds(times[1]);
   const int64_t step = previous - ToWholeSeconds(times[0]);
-  // A step of 0 cannot rebuild the instants: a reader divides the period by it.
-  if (step == 0) return std::nullopt;
+  // The multiplier is read back as a 32-bit number; a wider step could not be.
+  if (step < std::numeric_limits<int32_t>::min() || step > std::numeric_limits<int32_t>::max()) return std::nullopt;
   for (std::size_t i = 2; i < times.size(); ++i) {
     const int64_t current = ToWholeSeconds(times[i]);
     if (current - previous != step) return std::nullopt;
@@ -296,16 +297,16 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
     if (FileName.empty()) {
       throw DetailedError(kErrBadFileName, "no output file name");
     }
-    if (SplitPath(FileName).extension == "bin") {
-      // The side file would be the XML file itself.
-      throw DetailedError(kErrPathFileAccess,
-                  FileName + " is its own side file");
-    }
     const std::string sideFile = SiblingPath(FileName, ".bin");
 
     const std::optional<int64_t> step =
         EquidistantStep(std::span<const double>(block.dtTimes.data(), static_cast<std::size_t>(block.lTimeCount)));
-    if (!step) WriteBinary = false;
+    // Repeated times (a step of 0) are written as equidistant, but a side file of them could not
+    // be read back: the reader divides the period by the step.
+    if (!step || *step == 0) WriteBinary = false;
+    if (WriteBinary && sideFile == FileName) {
+      throw DetailedError(kErrPathFileAccess, FileName + " would be its own side file");
+    }
     if (WriteBinary) {
       ReportMessage("Not in debugMode, so writing QX file with binary data section", kStyleInformation, "",
                     kLevelDetail);

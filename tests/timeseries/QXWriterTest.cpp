@@ -160,8 +160,12 @@ TEST_F(QXWriterTest, TimeStepAndForm) {
       {"jitter rounds away", {At(7, 0), At(7, 1) + 0.4 / 86400, At(7, 2) - 0.4 / 86400}, kHourly},
       {"jitter rounds to a second", {At(7, 0), At(7, 1) + 0.6 / 86400, At(7, 2)}, kUneven},
       {"one second off at the end", {At(7, 0), At(7, 0, 0, 10), At(7, 0, 0, 20), At(7, 0, 0, 31)}, kUneven},
-      // Instants that a zero step could not rebuild.
-      {"repeated time", {At(7, 6), At(7, 6)}, kUneven},
+      // Equidistant, but a side file could not rebuild the instants from a step of 0.
+      {"repeated time", {At(7, 6), At(7, 6), At(7, 6)}, R"(<timeStep unit="second" multiplier="0"/>)"},
+      // A multiplier beyond 32 bits could not be read back.
+      {"68 years apart", {At(7, 0), At(7, 0) + 24856}, kUneven},
+      {"68 years apart, the other way", {At(7, 0), At(7, 0) - 24856.5}, kUneven},
+      {"just within 32 bits", {At(7, 0), At(7, 0) + 24855}, R"(<timeStep unit="second" multiplier="2147472000"/>)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -169,7 +173,7 @@ TEST_F(QXWriterTest, TimeStepAndForm) {
     fs::remove(dir_.File("out.bin"));
     bool binary = true;  // the form taken when binary is asked for
     ASSERT_TRUE(Write(NumberedBlock(1, 1, c.times), binary)) << error_;
-    EXPECT_EQ(binary, std::string_view(c.timeStep) != kUneven);
+    EXPECT_EQ(binary, std::string_view(c.timeStep) != kUneven && !std::string_view(c.timeStep).ends_with("\"0\"/>"));
     const std::string xml = Slurp(dir_.File("out.xml"));
     EXPECT_EQ(Count(xml, c.timeStep), 1u) << xml;
     EXPECT_EQ(Count(xml, "<event "), binary ? 0u : c.times.size());
@@ -249,7 +253,7 @@ TEST_F(QXWriterTest, FailuresLeaveTheOldFiles) {
       {[](SeriesBlock& b, Faulty&) { b.Time(2) = std::numeric_limits<double>::quiet_NaN(); }, xml, true, "Error 6 (Overflow)"},
       {none, "", true, "Error 52 (Bad file name or number: no output file name)"},
       {none, dir_.File("missing/out.xml"), true, "Error 76 (Path not found: " + dir_.File("missing") + ")"},
-      {none, bin, true, "Error 75 (Path/File access error: " + bin + " is its own side file)"},
+      {none, bin, true, "Error 75 (Path/File access error: " + bin + " would be its own side file)"},
       {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failWriteAfter = 0; }, xml, true, "Error 61 (Disk full: " + xml + ")"},
       {[&](SeriesBlock&, Faulty& f) { f.only = bin; f.failWriteAfter = 0; }, xml, true, "Error 61 (Disk full: " + bin + ")"},
       {[&](SeriesBlock&, Faulty& f) { f.only = xml; f.failClose = true; }, xml, true,
@@ -277,6 +281,14 @@ TEST_F(QXWriterTest, FailuresLeaveTheOldFiles) {
     EXPECT_EQ(Slurp(bin), c.binKept ? "old bin" : "<missing>");
     EXPECT_EQ(dir_.Listing(), c.binKept ? "out.bin out.xml" : "out.xml");
   }
+}
+
+TEST_F(QXWriterTest, XmlFormMayBeNamedLikeASideFile) {
+  bool binary = false;
+  ASSERT_TRUE(clsOrvaQXTimeSeries().Write_QX_XML_File(dir_.File("out.bin"), NumberedBlock(1, 1, Hourly(2)), 1, binary,
+                                                      nullptr, error_));
+  EXPECT_EQ(Count(Slurp(dir_.File("out.bin")), "<event "), 2u);
+  EXPECT_EQ(dir_.Listing(), "out.bin");
 }
 
 TEST_F(QXWriterTest, FailedSideFileRemovalIsNoFailure) {
