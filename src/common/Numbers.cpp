@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "common/Error.h"
+#include "common/Text.h"
 
 namespace tidemill {
 
@@ -155,6 +156,15 @@ double LeadingNumberGeneral(std::string_view text) {
     return negative ? -0.0 : 0.0;
   }
   return value;
+}
+
+std::optional<float> InfinityOf(std::string_view text) {
+  while (!text.empty() && (IsSkipped(text.front()) || text.front() == '\r')) text.remove_prefix(1);
+  while (!text.empty() && (IsSkipped(text.back()) || text.back() == '\r')) text.remove_suffix(1);
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  if (!EqualsNoCase(text, "inf") && !EqualsNoCase(text, "infinity")) return std::nullopt;
+  return negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
 }
 
 int32_t RoundHalfEven32(double value) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,11 @@ double LeadingNumber(std::string_view text);
 // The same rule without LeadingNumber's shortcut for plain decimal texts: the same result for
 // every text (tests hold the two to that).
 double LeadingNumberGeneral(std::string_view text);
+
+// The infinity that a text names, as the number text writes it and other writers spell it:
+// "inf" or "infinity" in any case, with an optional sign, blanks around it allowed. Nothing for
+// any other text.
+std::optional<float> InfinityOf(std::string_view text);
 
 // Rounds half to even to a 32-bit signed integer; error 6 when it does not fit (or NaN).
 int32_t RoundHalfEven32(double value);

@@ -107,7 +107,10 @@ auto Converting(std::string_view what, std::string_view text, Convert&& convert)
   }
 }
 
+// A value as read wherever the file holds one: an infinity by name, so that what the writer
+// wrote as "inf" reads back as such, else the leading number.
 float SingleOf(std::string_view what, std::string_view text) {
+  if (const std::optional<float> infinity = InfinityOf(text)) return *infinity;
   return Converting(what, text, [&] { return ToSingle(LeadingNumber(text)); });
 }
 

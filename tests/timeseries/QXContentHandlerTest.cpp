@@ -135,6 +135,10 @@ TEST_F(QXContentHandlerTest, DocumentsAndWhatTheyGive) {
                   Event("2004-03-07", "00:00:00", " -2.5E+2x", "-0.5") + Event("2004-03-07", "00:00:00", "1D3", "1e20") +
                   Event("2004-03-07", "00:00:00", "7", "many") + Event("2004-03-07", "00:00:00", "", "1e400")),
        "[||miss -999.99|1/1|-999.99/2|-999.99/4|0|-250|1000|7|0]"},
+      // Infinities by name, as writers spell them; other words are no number.
+      {Series("<missVal>-Infinity</missVal>", Event("2004-03-07", "00:00:00", "+INF") + Event("2004-03-07", "00:00:00", " Infinity\n") +
+                  Event("2004-03-07", "00:00:00", "-inf") + Event("2004-03-07", "00:00:00", "infinite")),
+       "[||miss -inf|inf|inf|-inf|0]"},
       // Events of fewer than three attributes are skipped; namespace declarations are not attributes,
       // and an attribute is found by its qualified name.
       {Series("", "<event date=\"2004-03-07\" time=\"06:00:00\"/><event xmlns:q=\"urn:q\" date=\"2004-03-07\" "

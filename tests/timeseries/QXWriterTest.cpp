@@ -304,7 +304,8 @@ TEST_F(QXWriterTest, FailedSideFileRemovalIsNoFailure) {
 TEST_F(QXWriterTest, RoundTripGivesBackIdsInstantsAndValues) {
   // Values of at most 7 significant digits, plain and in exponent form, and one that needs more.
   const float values[] = {0.5f, -999.99f, 12.25f, 1e20f, 1.5e-7f, -3.402823e38f, 1.401298e-45f, 1234567.0f,
-                          0.0001234f, -0.1f, 0.0f, 1.0f / 3.0f};
+                          0.0001234f, -0.1f, 0.0f, 1.0f / 3.0f, std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity()};
   const char* locations[] = {"Lobith & Tiel <1>", "K\xC3\xB6ln \"Pegel\""};
   const char* parameters[] = {"Q", "H.meting", "T'"};
   // Pairs taken after a skipped one: the side file can no longer be the block's own array.
@@ -318,6 +319,7 @@ TEST_F(QXWriterTest, RoundTripGivesBackIdsInstantsAndValues) {
       {"one time", {At(7, 6)}, nullptr},
       {"hourly", Hourly(static_cast<int>(std::size(values))), nullptr},
       {"uneven", {At(7, 0), At(7, 1), At(7, 2), At(7, 4), At(8, 0, 0, 1)}, nullptr},
+      {"repeated", {At(7, 6), At(7, 6), At(7, 6)}, nullptr},
       {"every ten minutes, pairs skipped", tenMinutes, &selection},
   };
   for (const auto& [name, times, chosen] : cases) {
