@@ -15,8 +15,8 @@
 
 #include "common/DateTime.h"
 #include "common/FileSystem.h"
-#include "diagnostics/MessageBox.h"
 #include "common/Paths.h"
+#include "diagnostics/MessageBox.h"
 #include "timeseries/QXWriter.h"
 
 using namespace tidemill;

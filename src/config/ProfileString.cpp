@@ -3,9 +3,9 @@
 #include <charconv>
 #include <optional>
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "config/IniSyntax.h"
-#include "common/Paths.h"
 
 namespace tidemill {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "diagnostics/XMLOrvaDiagnostics.h"
 #include "diagnostics/RunState.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
 
 namespace tidemill {
 

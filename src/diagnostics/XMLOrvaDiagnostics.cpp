@@ -7,8 +7,8 @@
 #include "common/FileSystem.h"
 #include "common/Numbers.h"
 #include "common/Program.h"
-#include "diagnostics/ReportMessage.h"
 #include "common/XmlWriter.h"
+#include "diagnostics/ReportMessage.h"
 
 namespace tidemill {
 

@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "common/Error.h"
+#include "common/Paths.h"
 #include "common/Program.h"
 #include "common/Text.h"
 #include "diagnostics/MessageBox.h"
 #include "diagnostics/ReportMessage.h"
-#include "diagnostics/XMLOrvaDiagnostics.h"
-#include "common/Paths.h"
 #include "diagnostics/RunState.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
 #include "external/ArgTokenizer.h"
 
 namespace tidemill {

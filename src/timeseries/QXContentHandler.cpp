@@ -5,8 +5,8 @@
 
 #include "common/DateTime.h"
 #include "common/Numbers.h"
-#include "common/Text.h"
 #include "common/Paths.h"
+#include "common/Text.h"
 #include "timeseries/SAXErrorHandler.h"
 
 namespace tidemill {

@@ -5,8 +5,8 @@
 #include "common/DateTime.h"
 #include "common/Program.h"
 #include "diagnostics/ReportMessage.h"
-#include "diagnostics/XMLOrvaDiagnostics.h"
 #include "diagnostics/RunState.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
 #include "support/DriverSupport.h"
 
 namespace tidemill {

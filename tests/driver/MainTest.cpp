@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "common/Program.h"
+#include "diagnostics/RunState.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 #include "driver/Main.h"
-#include "diagnostics/RunState.h"
 #include "support/DriverSupport.h"
 
 namespace tidemill {
