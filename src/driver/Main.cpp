@@ -40,6 +40,40 @@ struct RunStateRelease {
   RunStateRelease& operator=(const RunStateRelease&) = delete;
 };
 
+// "--help" and "--version" as a Linux user expects them, when they are the only argument and no
+// file of that name exists (which would be an input to convert).
+bool AnswerHelpOrVersion(int argc, char** argv) {
+  if (argc != 2) return false;
+  const std::string request = argv[1];
+  if ((request != "--help" && request != "--version") || FileExists(ResolveRelativePath(request))) return false;
+  std::string text;
+  if (request == "--version") {
+    text = ExecutableName() + " " + VersionText() + "\n";
+  } else {
+    std::string called = argv[0] != nullptr ? argv[0] : ExecutableName();
+    called.erase(0, called.find_last_of('/') + 1);
+    text = "Usage: " + called +
+           " inputfile outputfile [/batch] [/conversiontable table.ini] [/diagfile diag.xml] [/debug]\n"
+           "\n"
+           "Converts one time-series file; the two extensions choose the conversion:\n"
+           "  kel, map -> any     Kel history or map file to QX-XML\n"
+           "  abr      -> any     ABR text file to QX-XML\n"
+           "  xml      -> bin     QX-XML to the Ostrand data-edit server (targets from the table)\n"
+           "  xml      -> tms     QX-XML to one TMS file per parameter (targets from the table)\n"
+           "  xml      -> other   QX-XML to a Kel history file\n"
+           "\n"
+           "Switches, in any case, from the third argument on:\n"
+           "  /batch                  messages go to the diagnostics file, not to standard error\n"
+           "  /debug, /debugmode      QX-XML without its binary side file; progress messages\n"
+           "  /conversiontable FILE   the conversion table\n"
+           "  /diagfile FILE          the XML diagnostics file\n"
+           "\n"
+           "Every run that reaches its end exits 0: its messages tell success from failure.\n";
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return true;
+}
+
 }  // namespace
 
 int RunMain(const std::vector<std::string>& arguments, const ConverterSet& converters) {
@@ -125,6 +159,7 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
 int Main(int argc, char** argv) {
   try {
     if (argc > 0) SetArgv0(argv[0]);
+    if (AnswerHelpOrVersion(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     return RunMain(arguments);
   } catch (...) {

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "common/Program.h"
 #include "support/DriverSupport.h"
 #include "support/RunTidemill.h"
 
@@ -128,6 +129,23 @@ TEST_F(TidemillTest, EachRouteReachesItsConverter) {
     EXPECT_EQ(lines[3].second + " " + lines[6].second + " " + lines[7].second,
               "FileOut = " + t_ + out + " " + kNotAvailable + " " + kNotConverted);
   }
+}
+
+TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {
+  const Outcome help = RunTidemill(dir_.Path(), {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: tidemill inputfile outputfile [/batch] [/conversiontable table.ini]"))
+      << help.out;
+  EXPECT_EQ(help.err, "");
+  const Outcome version = RunTidemill(dir_.Path(), {"--version"});
+  EXPECT_EQ(version.out, "tidemill " + VersionText() + "\n");
+  // With a second argument, or a file of that name, it is a conversion like any other.
+  const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
+  EXPECT_EQ(RunTidemill(dir_.Path(), {"--help", "out.kel"}).err, missing);
+  dir_.Write("--version", "");
+  const Outcome file = RunTidemill(dir_.Path(), {"--version"});
+  EXPECT_EQ(file.out, "");
+  EXPECT_EQ(file.err, "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n");
 }
 
 TEST_F(TidemillTest, UntrappedErrorExitsWithOne) {
