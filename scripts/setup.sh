@@ -1,4 +1,5 @@
 # Installs what the build needs and is missing (Debian packages); sourced by demo.sh and test.sh.
+# A script that needs more sets TIDEMILL_EXTRA_PACKAGES before it sources this file.
 
 tidemill_missing_packages() {
   local missing=()
@@ -6,7 +7,7 @@ tidemill_missing_packages() {
   command -v g++ >/dev/null 2>&1 || missing+=(g++)
   command -v make >/dev/null 2>&1 || missing+=(make)
   local package
-  for package in libxml2-dev libgtest-dev; do
+  for package in libxml2-dev libgtest-dev ${TIDEMILL_EXTRA_PACKAGES:-}; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
   done
   echo "${missing[*]}"
