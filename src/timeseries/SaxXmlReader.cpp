@@ -349,11 +349,58 @@ class SessionScope {
 
 namespace {
 
-// The context of the parser's read callback: where the bytes come from, and the session that
-// takes an exception the source raises.
+// libxml2 compares each attribute of an element with those before it, in time quadratic in
+// their number: one start tag of millions of attributes would hold the parse for hours. The
+// bytes are checked before the parser sees them: every attribute has its "=", so the "=" signs
+// between a "<" and the next ">" bound the attributes (a ">" inside a value only lowers the count).
+class AttributeBound {
+ public:
+  static constexpr int64_t kMaxAttributes = 10000;
+
+  explicit AttributeBound(const std::string& file) : file_(file) {}
+
+  void Scan(const char* data, std::size_t size) {
+    const char* p = data;
+    const char* const end = data + size;
+    while (p != end) {
+      if (!inTag_) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+        if (p == nullptr) break;
+        inTag_ = true;
+        equals_ = 0;
+        tagStart_ = offset_ + static_cast<uint64_t>(p - data);
+        ++p;
+        continue;
+      }
+      const char* close = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
+      const char* stop = close != nullptr ? close : end;
+      equals_ += std::count(p, stop, '=');
+      if (equals_ > kMaxAttributes) {
+        throw DetailedError(kErrOverflow, "the element at byte " + IntegerText(static_cast<int64_t>(tagStart_) + 1) +
+                                              " of " + file_ + " has more than " + IntegerText(kMaxAttributes) +
+                                              " attributes");
+      }
+      if (close == nullptr) break;
+      inTag_ = false;
+      p = close + 1;
+    }
+    offset_ += size;
+  }
+
+ private:
+  const std::string& file_;
+  bool inTag_ = false;
+  int64_t equals_ = 0;
+  uint64_t tagStart_ = 0;
+  uint64_t offset_ = 0;
+};
+
+// The context of the parser's read callback: where the bytes come from, the bound on their
+// attributes, and the session that takes an exception the source raises.
 template <class Source>
 struct ReadContext {
   Source* source;
+  AttributeBound bound;
   ParseSession* session;
 };
 
@@ -362,7 +409,9 @@ int ReadCallback(void* context, char* buffer, int size) {
   auto* c = static_cast<ReadContext<Source>*>(context);
   if (c->session->Stopped()) return 0;
   try {
-    return static_cast<int>((*c->source)(buffer, static_cast<std::size_t>(size)));
+    const std::size_t n = (*c->source)(buffer, static_cast<std::size_t>(size));
+    c->bound.Scan(buffer, n);
+    return static_cast<int>(n);
   } catch (...) {
     c->session->Fail(std::current_exception(), false);
     return -1;
@@ -428,7 +477,7 @@ void SaxXmlReader::Run(const std::string& name, Open&& open) {
   }
   auto source = open();
   using Source = decltype(source);
-  ReadContext<Source> context{&source, &session};
+  ReadContext<Source> context{&source, AttributeBound(name), &session};
 
   // The parser pulls its input through the read callback: unlike libxml2's push mode, it
   // then names a truncated document as such ("Premature end of data in tag ...").
