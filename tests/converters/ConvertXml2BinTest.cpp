@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "converters/Converters.h"
+#include "external/DataEditServer.h"
+#include "support/FaultyFileSystem.h"
+
+namespace tidemill {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A series element with its events, all on one day an hour apart.
+std::string Series(const std::string& location, const std::string& parameter, const Strings& values) {
+  std::string s = "<series><header><locationId>" + location + "</locationId><parameterId>" + parameter +
+                  "</parameterId></header>";
+  for (std::size_t i = 0; i < values.size(); ++i)
+    s += "<event date=\"2024-03-01\" time=\"0" + std::to_string(i) + ":00:00\" value=\"" + values[i] + "\"/>";
+  return s + "</series>";
+}
+
+// Every from in s replaced by to.
+std::string Replace(const std::string& s, const std::string& from, const std::string& to) {
+  std::string out;
+  std::size_t p = 0;
+  for (std::size_t q; (q = s.find(from, p)) != std::string::npos; p = q + from.size()) out.append(s, p, q - p) += to;
+  return out.append(s, p);
+}
+
+const std::string kMaps = "[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n";
+const std::string kThree = Series("L1", "P", {"1.5", "0.25", "-999.99"}) + Series("L2", "Q", {}) + Series(" L3", " P ", {"7"});
+const std::string kFive = Series("L1", "X", {"1"}) + kThree + Series("L1", "U", {"2"});
+
+class ConvertXml2BinTest : public ::testing::Test {
+ protected:
+  ConvertXml2BinTest() {
+    fs_.currentDirectory = dir_.Path();
+    std::filesystem::create_directory(dir_.File("model"));
+    dir_.Write("model/e.fnm", "");
+  }
+  // Runs the conversion; gives its result, then the boxes as "style|title|text", then the
+  // request the test server saw (header, objects 0..N), "$" standing for the directory.
+  Strings Run(const std::string& fileSystem, const std::string& series, const char* tablePath = "t.ini") {
+    dir_.Write("t.ini", "[Ostrand File System]\n" + fileSystem + "\n" + kMaps);
+    dir_.Write("in.xml", "<TimeSeries>" + series + "</TimeSeries>");
+    testing::BoxRecorder boxes;
+    request_.clear();
+    Strings out = {ConvertXml2Bin(dir_.File("in.xml"), tablePath[0] ? dir_.File(tablePath) : "") ? "true" : "false"};
+    out.insert(out.end(), boxes.boxes.begin(), boxes.boxes.end());
+    out.insert(out.end(), request_.begin(), request_.end());
+    for (std::string& s : out) s = Replace(s, dir_.Path(), "$");
+    return out;
+  }
+
+  // The test server: notes the request, flags the objects of failures_, or raises.
+  struct Server : DataEditServer {
+    explicit Server(ConvertXml2BinTest& t) : t(t) {}
+    int32_t RequestByClient(std::string& header, SafeArray<int16_t>& flags, int32_t& n, SafeArray<std::string>& objects,
+                            SafeArray<std::string>& messages, int16_t& indicator) override {
+      EXPECT_FALSE(flags.Allocated() || messages.Allocated() || indicator != 0);
+      t.request_ = {header};
+      for (int32_t k = objects.LBound(); k <= objects.UBound(); ++k) t.request_.push_back(objects(k));
+      if (t.failures_.contains(0)) throw DetailedError(kErrDeviceIO, "server gone");
+      flags.ReDim(1, n);
+      messages.ReDim(1, n);
+      for (const auto& [k, m] : t.failures_) flags(k) = 1, messages(k) = m, indicator = 1;
+      return 0;
+    }
+    ConvertXml2BinTest& t;
+  };
+
+  testing::TempDir dir_;
+  testing::FaultyFileSystem fs_;
+  ScopedFileSystem scope_{fs_};
+  ScopedDataEditServer server_{"test.server", [this] { return std::make_unique<Server>(*this); }};
+  Strings request_;
+  std::map<int32_t, std::string> failures_;  // object 0: the request raises
+};
+
+const std::string kOk = "StartUpDir= $/model/ \nEditNodeFnm=e.fnm\nDataEditObjectID= Test.Server ";
+const std::string kHeader = "SET_VALUES FILE \"e.fnm\" STARTUPDIR \"$/model\"";
+const Strings kObjects = {"", "ID OBJ1 PM NROFVALUES 3 VALUES 1.5 .25 -999.99 ", "ID L2 QM NROFVALUES 0 VALUES ",
+                          "ID  L3 PM NROFVALUES 1 VALUES 7 "};
+
+std::string Sub(const std::string& s, const std::string& dir) { return Replace(s, "$", dir); }
+
+Strings operator+(Strings a, const Strings& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
+  const std::string notFound = "16|Error:|EditNodeFnm file not found: ";
+  const std::string unmapped = "48|ConvertXML2Bin|Parameter: ";
+  const Strings request = Strings{kHeader} + kObjects;
+  const Strings twoUnmapped = {unmapped + "X not defined in [Parameter bin]", unmapped + "U not defined in [Parameter bin]"};
+  const std::string noServer = "StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=No.Such";
+  struct Row {
+    std::string fileSystem, series;
+    const char* table;
+    std::map<int32_t, std::string> failures;
+    Strings expected;
+  } rows[] = {
+      {kOk, kFive, "", {}, {"false", "48|ConvertXml2Bin|No ConversionTable file specified."}},
+      {kOk, kFive, "none.ini", {}, {"false", "16|Error:|ConversionTable file not found: $/none.ini"}},
+      {"StartUpDir=  \nEditNodeFnm=e.fnm", kFive, "t.ini", {}, {"false", notFound + "e.fnm"}},
+      {"EditNodeFnm=model/e.fnm ", kFive, "t.ini", {}, {"false", notFound + "model/e.fnm "}},
+      {"EditNodeFnm=model/e.fnm\nDataEditObjectID=  ", kFive, "t.ini", {},
+       {"false", "16|Error:|DataEditObjectID identification not defined."}},
+      {noServer, kFive, "t.ini", {},
+       Strings{"true"} + twoUnmapped +
+           Strings{"16|Error:|Error 429 (ActiveX component can't create object: No.Such) in procedure ConvertXml2Bin "
+                   "of Module Mod_Main",
+                   "16|Error:|3 of 5 succesfully written."}},
+      {kOk, kFive, "t.ini", {}, Strings{"true"} + twoUnmapped + Strings{"16|Error:|3 of 5 succesfully written."} + request},
+      {kOk, kThree, "t.ini", {}, Strings{"true"} + request},
+      {kOk, Series("L", "X", {"1"}), "t.ini", {},
+       {"false", unmapped + "X not defined in [Parameter bin]", "16|Error:|No valid objects to write."}},
+      {kOk, kThree, "t.ini", {{2, "M"}},
+       Strings{"true", "48|Error message|M", "16|Error:|2 of 3 succesfully written."} + request},
+      {kOk, kThree, "t.ini", {{1, "A"}, {2, "B"}, {3, "C"}},
+       Strings{"false", "48|Error message|A", "48|Error message|B", "48|Error message|C",
+               "16|Error:|Could not write the data to then bin file."} + request},
+      {kOk, kThree, "t.ini", {{0, "raise"}},
+       Strings{"true", "16|Error:|Error 57 (Device I/O error: server gone) in procedure ConvertXml2Bin of Module "
+                       "Mod_Main"} + request},
+  };
+  for (Row& row : rows) {
+    failures_ = row.failures;
+    EXPECT_EQ(Run(Sub(row.fileSystem, dir_.Path()), row.series, row.table), row.expected) << row.fileSystem;
+  }
+  // A broken document: reported, and the series that ended before the fault still go.
+  failures_.clear();
+  const Strings broken = Run(Sub(kOk, dir_.Path()), kThree.substr(0, kThree.find("<series><header><locationId> L3")) + "<series>");
+  ASSERT_EQ(broken.size(), 4u + 3u);
+  EXPECT_EQ(broken[0] + broken[1].substr(0, 4) + broken[2].substr(0, 16), "true64||16|Error:|Error ");
+  EXPECT_TRUE(broken[2].ends_with(" in procedure ConvertXml2Bin of Module Mod_Main"));
+  EXPECT_EQ(Strings(broken.begin() + 3, broken.end()), (Strings{kHeader} + Strings(kObjects.begin(), kObjects.begin() + 3)));
+}
+
+}  // namespace
+}  // namespace tidemill
