@@ -157,7 +157,8 @@ std::string ApplyCommands(std::string_view text, std::vector<Command>& commands,
       // Two commands for one pair: both are stored, the later one's values stay.
       for (const std::size_t k : pair->second) commands[k].stored = true;
       const Entry& latest = commands[pair->second.back()].entry;
-      out.append(entry.head).append(" NROFVALUES ").append(latest.count).append(" VALUES ").append(latest.values);
+      out.append(entry.head).append(" NROFVALUES ").append(latest.count).append(" VALUES");
+      if (!latest.values.empty()) out.append(" ").append(latest.values);
     }
     out += lineEnd;
   }

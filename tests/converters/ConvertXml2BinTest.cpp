@@ -20,14 +20,6 @@ std::string Series(const std::string& location, const std::string& parameter, co
   return s + "</series>";
 }
 
-// Every from in s replaced by to.
-std::string Replace(const std::string& s, const std::string& from, const std::string& to) {
-  std::string out;
-  std::size_t p = 0;
-  for (std::size_t q; (q = s.find(from, p)) != std::string::npos; p = q + from.size()) out.append(s, p, q - p) += to;
-  return out.append(s, p);
-}
-
 const std::string kMaps = "[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n";
 const std::string kThree = Series("L1", "P", {"1.5", "0.25", "-999.99"}) + Series("L2", "Q", {}) + Series(" L3", " P ", {"7"});
 const std::string kFive = Series("L1", "X", {"1"}) + kThree + Series("L1", "U", {"2"});
@@ -49,7 +41,7 @@ class ConvertXml2BinTest : public ::testing::Test {
     Strings out = {ConvertXml2Bin(dir_.File("in.xml"), tablePath[0] ? dir_.File(tablePath) : "") ? "true" : "false"};
     out.insert(out.end(), boxes.boxes.begin(), boxes.boxes.end());
     out.insert(out.end(), request_.begin(), request_.end());
-    for (std::string& s : out) s = Replace(s, dir_.Path(), "$");
+    for (std::string& s : out) s = testing::ReplaceAll(s, dir_.Path(), "$");
     return out;
   }
 
@@ -83,7 +75,7 @@ const std::string kHeader = "SET_VALUES FILE \"e.fnm\" STARTUPDIR \"$/model\"";
 const Strings kObjects = {"", "ID OBJ1 PM NROFVALUES 3 VALUES 1.5 .25 -999.99 ", "ID L2 QM NROFVALUES 0 VALUES ",
                           "ID  L3 PM NROFVALUES 1 VALUES 7 "};
 
-std::string Sub(const std::string& s, const std::string& dir) { return Replace(s, "$", dir); }
+std::string Sub(const std::string& s, const std::string& dir) { return testing::ReplaceAll(s, "$", dir); }
 
 Strings operator+(Strings a, const Strings& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -137,6 +129,32 @@ TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
   EXPECT_EQ(broken[0] + broken[1].substr(0, 4) + broken[2].substr(0, 16), "true64||16|Error:|Error ");
   EXPECT_TRUE(broken[2].ends_with(" in procedure ConvertXml2Bin of Module Mod_Main"));
   EXPECT_EQ(Strings(broken.begin() + 3, broken.end()), (Strings{kHeader} + Strings(kObjects.begin(), kObjects.begin() + 3)));
+}
+
+TEST_F(ConvertXml2BinTest, FailedRewriteKeepsTheEditNodeFile) {
+  const std::string before = "* nodes\r\nID OBJ1 PM NROFVALUES 1 VALUES 0\r\nID L2 QM NROFVALUES 0 VALUES\nID  L3 PM NROFVALUES 2 VALUES 1 2";
+  const std::string target = dir_.File("model/e.fnm");
+  const std::string system = "StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=ostrand.dataeditserver";
+  const std::pair<std::function<void()>, std::string> faults[] = {
+      {[&] { fs_.failCreate = true; }, "Permission denied: $/model/e.fnm"},
+      {[&] { fs_.failWriteAfter = 0; }, "Disk full: $/model/e.fnm"},
+      {[&] { fs_.failWriteAfter = 60; }, "Disk full: $/model/e.fnm"},
+      {[&] { fs_.failClose = true; }, "Device I/O error: $/model/e.fnm (Input/output error)"},
+      {[&] { fs_.failRename = true; }, "Permission denied: $/model/e.fnm"},
+  };
+  for (const auto& [arm, reason] : faults) {
+    fs_ = testing::FaultyFileSystem();
+    fs_.only = target;
+    arm();
+    dir_.Write("model/e.fnm", before);
+    const std::string cause = ": edit-node file not rewritten: " + reason;
+    EXPECT_EQ(Run(Sub(system, dir_.Path()), kThree),
+              (Strings{"false", "48|Error message|Object 1, ID OBJ1 PM" + cause, "48|Error message|Object 2, ID L2 QM" + cause,
+                       "48|Error message|Object 3, ID L3 PM" + cause, "16|Error:|Could not write the data to then bin file."}))
+        << reason;
+    EXPECT_EQ(testing::Slurp(target), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("model")), {}), 1) << "a temporary file left";
+  }
 }
 
 }  // namespace
