@@ -30,7 +30,7 @@ void ReportCount(int32_t written, int32_t series) {
 // One object of the request, all on one line with a blank after every value:
 //   ID <object> <parameter> NROFVALUES <count> VALUES <v1> <v2> ... <vcount>
 // count as plain digits, each value as its number text.
-std::string Command(std::string_view object, std::string_view parameter, const clsSeries& series) {
+std::string ObjectCommand(std::string_view object, std::string_view parameter, const clsSeries& series) {
   const int32_t count = series.lValCounter();
   std::string command = "ID ";
   command.append(object).append(" ").append(parameter).append(" NROFVALUES ").append(IntegerText(count));
@@ -110,7 +110,7 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
       ++qualified;
       std::string object(TrimBlanks(ReadIniString("Locations bin", series->sLocationID, "", table)));
       if (object.empty()) object = series->sLocationID;
-      commands.push_back(Command(object, parameter, *series));
+      commands.push_back(ObjectCommand(object, parameter, *series));
     }
   });
   const int32_t objectCount = static_cast<int32_t>(commands.size());

@@ -80,7 +80,9 @@ std::optional<std::string> ParseEntry(std::string_view text, Entry& entry) {
   const char* last = nullptr;
   for (std::string_view value = NextToken(rest); !value.empty(); value = NextToken(rest)) {
     ++found;
-    if (!IsNumber(value)) return "value " + IntegerText(static_cast<int64_t>(found)) + " is not a number: " + Excerpt(value);
+    if (!IsNumber(value)) {
+      return "value " + IntegerText(static_cast<int64_t>(found)) + " is not a number: " + Excerpt(value);
+    }
     if (first == nullptr) first = value.data();
     last = value.data() + value.size();
   }
@@ -88,7 +90,7 @@ std::optional<std::string> ParseEntry(std::string_view text, Entry& entry) {
     return "NROFVALUES is " + std::string(entry.count) + " but " + IntegerText(static_cast<int64_t>(found)) +
            (found == 1 ? " value follows" : " values follow");
   }
-  entry.values = first == nullptr ? std::string_view() : std::string_view(first, static_cast<std::size_t>(last - first));
+  if (first != nullptr) entry.values = std::string_view(first, static_cast<std::size_t>(last - first));
   return std::nullopt;
 }
 
@@ -150,7 +152,9 @@ std::string ApplyCommands(std::string_view text, std::vector<Command>& commands,
       out += line;
     } else if (malformed) {
       for (const std::size_t k : pair->second) {
-        if (commands[k].malformedLine == 0) commands[k].malformedLine = lineNumber, commands[k].malformedReason = *malformed;
+        if (commands[k].malformedLine != 0) continue;
+        commands[k].malformedLine = lineNumber;
+        commands[k].malformedReason = *malformed;
       }
       out += line;
     } else {
@@ -186,6 +190,10 @@ int32_t OstrandDataEditServer::RequestByClient(std::string& strRequestHeader, Sa
                                                int32_t& lNrOfObjects, SafeArray<std::string>& sObjects,
                                                SafeArray<std::string>& sErrorMessages, int16_t& nErrorIndicator) {
   if (lNrOfObjects < 0) throw DetailedError(kErrInvalidCall, "number of objects " + IntegerText(lNrOfObjects));
+  if (lNrOfObjects > 0 && (sObjects.LBound() > 1 || sObjects.UBound() < lNrOfObjects)) {
+    throw DetailedError(kErrSubscript, "the object list holds " + IntegerText(sObjects.LBound()) + " to " +
+                                           IntegerText(sObjects.UBound()) + ", not 1 to " + IntegerText(lNrOfObjects));
+  }
   std::vector<Command> commands(static_cast<std::size_t>(lNrOfObjects));
   for (int32_t k = 1; k <= lNrOfObjects; ++k) commands[k - 1].failure = ParseEntry(sObjects(k), commands[k - 1].entry);
 

@@ -10,8 +10,14 @@ namespace tidemill {
 namespace {
 
 using Strings = std::vector<std::string>;
+using testing::ReplaceAll;
 
-// A series element with its events, all on one day an hour apart.
+Strings operator+(Strings a, const Strings& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A series element with its events, an hour apart.
 std::string Series(const std::string& location, const std::string& parameter, const Strings& values) {
   std::string s = "<series><header><locationId>" + location + "</locationId><parameterId>" + parameter +
                   "</parameterId></header>";
@@ -20,9 +26,9 @@ std::string Series(const std::string& location, const std::string& parameter, co
   return s + "</series>";
 }
 
-const std::string kMaps = "[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n";
 const std::string kThree = Series("L1", "P", {"1.5", "0.25", "-999.99"}) + Series("L2", "Q", {}) + Series(" L3", " P ", {"7"});
 const std::string kFive = Series("L1", "X", {"1"}) + kThree + Series("L1", "U", {"2"});
+const std::string kOk = "StartUpDir= $/model/ \nEditNodeFnm=e.fnm\nDataEditObjectID= Test.Server ";
 
 class ConvertXml2BinTest : public ::testing::Test {
  protected:
@@ -31,21 +37,20 @@ class ConvertXml2BinTest : public ::testing::Test {
     std::filesystem::create_directory(dir_.File("model"));
     dir_.Write("model/e.fnm", "");
   }
-  // Runs the conversion; gives its result, then the boxes as "style|title|text", then the
-  // request the test server saw (header, objects 0..N), "$" standing for the directory.
-  Strings Run(const std::string& fileSystem, const std::string& series, const char* tablePath = "t.ini") {
-    dir_.Write("t.ini", "[Ostrand File System]\n" + fileSystem + "\n" + kMaps);
+  // The result, the boxes as "style|title|text", then the request the test server saw (header,
+  // objects 0..N); "$" stands for the directory in the table and in what comes back.
+  Strings Run(const std::string& fileSystem, const std::string& series, const char* table = "t.ini") {
+    dir_.Write("t.ini", ReplaceAll("[Ostrand File System]\n" + fileSystem, "$", dir_.Path()) +
+                            "\n[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n");
     dir_.Write("in.xml", "<TimeSeries>" + series + "</TimeSeries>");
     testing::BoxRecorder boxes;
     request_.clear();
-    Strings out = {ConvertXml2Bin(dir_.File("in.xml"), tablePath[0] ? dir_.File(tablePath) : "") ? "true" : "false"};
-    out.insert(out.end(), boxes.boxes.begin(), boxes.boxes.end());
-    out.insert(out.end(), request_.begin(), request_.end());
-    for (std::string& s : out) s = testing::ReplaceAll(s, dir_.Path(), "$");
+    Strings out = {ConvertXml2Bin(dir_.File("in.xml"), *table ? dir_.File(table) : "") ? "true" : "false"};
+    for (const std::string& s : boxes.boxes + request_) out.push_back(ReplaceAll(s, dir_.Path(), "$"));
     return out;
   }
 
-  // The test server: notes the request, flags the objects of failures_, or raises.
+  // Notes the request; flags the objects of failures_, or raises for an object 0 there.
   struct Server : DataEditServer {
     explicit Server(ConvertXml2BinTest& t) : t(t) {}
     int32_t RequestByClient(std::string& header, SafeArray<int16_t>& flags, int32_t& n, SafeArray<std::string>& objects,
@@ -67,28 +72,17 @@ class ConvertXml2BinTest : public ::testing::Test {
   ScopedFileSystem scope_{fs_};
   ScopedDataEditServer server_{"test.server", [this] { return std::make_unique<Server>(*this); }};
   Strings request_;
-  std::map<int32_t, std::string> failures_;  // object 0: the request raises
+  std::map<int32_t, std::string> failures_;
 };
-
-const std::string kOk = "StartUpDir= $/model/ \nEditNodeFnm=e.fnm\nDataEditObjectID= Test.Server ";
-const std::string kHeader = "SET_VALUES FILE \"e.fnm\" STARTUPDIR \"$/model\"";
-const Strings kObjects = {"", "ID OBJ1 PM NROFVALUES 3 VALUES 1.5 .25 -999.99 ", "ID L2 QM NROFVALUES 0 VALUES ",
-                          "ID  L3 PM NROFVALUES 1 VALUES 7 "};
-
-std::string Sub(const std::string& s, const std::string& dir) { return testing::ReplaceAll(s, "$", dir); }
-
-Strings operator+(Strings a, const Strings& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
   const std::string notFound = "16|Error:|EditNodeFnm file not found: ";
   const std::string unmapped = "48|ConvertXML2Bin|Parameter: ";
-  const Strings request = Strings{kHeader} + kObjects;
   const Strings twoUnmapped = {unmapped + "X not defined in [Parameter bin]", unmapped + "U not defined in [Parameter bin]"};
-  const std::string noServer = "StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=No.Such";
-  struct Row {
+  const Strings request = {"SET_VALUES FILE \"e.fnm\" STARTUPDIR \"$/model\"", "",
+                           "ID OBJ1 PM NROFVALUES 3 VALUES 1.5 .25 -999.99 ", "ID L2 QM NROFVALUES 0 VALUES ",
+                           "ID  L3 PM NROFVALUES 1 VALUES 7 "};
+  const struct {
     std::string fileSystem, series;
     const char* table;
     std::map<int32_t, std::string> failures;
@@ -98,9 +92,9 @@ TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
       {kOk, kFive, "none.ini", {}, {"false", "16|Error:|ConversionTable file not found: $/none.ini"}},
       {"StartUpDir=  \nEditNodeFnm=e.fnm", kFive, "t.ini", {}, {"false", notFound + "e.fnm"}},
       {"EditNodeFnm=model/e.fnm ", kFive, "t.ini", {}, {"false", notFound + "model/e.fnm "}},
-      {"EditNodeFnm=model/e.fnm\nDataEditObjectID=  ", kFive, "t.ini", {},
+      {"EditNodeFnm=model/e.fnm\nDataEditObjectID=  ", "<", "t.ini", {},
        {"false", "16|Error:|DataEditObjectID identification not defined."}},
-      {noServer, kFive, "t.ini", {},
+      {"StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=No.Such", kFive, "t.ini", {},
        Strings{"true"} + twoUnmapped +
            Strings{"16|Error:|Error 429 (ActiveX component can't create object: No.Such) in procedure ConvertXml2Bin "
                    "of Module Mod_Main",
@@ -114,45 +108,46 @@ TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
       {kOk, kThree, "t.ini", {{1, "A"}, {2, "B"}, {3, "C"}},
        Strings{"false", "48|Error message|A", "48|Error message|B", "48|Error message|C",
                "16|Error:|Could not write the data to then bin file."} + request},
-      {kOk, kThree, "t.ini", {{0, "raise"}},
+      {kOk, kThree, "t.ini", {{0, ""}},
        Strings{"true", "16|Error:|Error 57 (Device I/O error: server gone) in procedure ConvertXml2Bin of Module "
                        "Mod_Main"} + request},
   };
-  for (Row& row : rows) {
+  for (const auto& row : rows) {
     failures_ = row.failures;
-    EXPECT_EQ(Run(Sub(row.fileSystem, dir_.Path()), row.series, row.table), row.expected) << row.fileSystem;
+    EXPECT_EQ(Run(row.fileSystem, row.series, row.table), row.expected) << row.fileSystem;
   }
-  // A broken document: reported, and the series that ended before the fault still go.
+  // A broken document is reported, and the series that ended before the fault still go.
   failures_.clear();
-  const Strings broken = Run(Sub(kOk, dir_.Path()), kThree.substr(0, kThree.find("<series><header><locationId> L3")) + "<series>");
-  ASSERT_EQ(broken.size(), 4u + 3u);
+  const Strings broken = Run(kOk, kThree.substr(0, kThree.find("<series><header><locationId> L3")) + "<series>");
+  ASSERT_EQ(broken.size(), 7u);
   EXPECT_EQ(broken[0] + broken[1].substr(0, 4) + broken[2].substr(0, 16), "true64||16|Error:|Error ");
   EXPECT_TRUE(broken[2].ends_with(" in procedure ConvertXml2Bin of Module Mod_Main"));
-  EXPECT_EQ(Strings(broken.begin() + 3, broken.end()), (Strings{kHeader} + Strings(kObjects.begin(), kObjects.begin() + 3)));
+  EXPECT_EQ(Strings(broken.begin() + 3, broken.end()), Strings(request.begin(), request.end() - 1));
 }
 
 TEST_F(ConvertXml2BinTest, FailedRewriteKeepsTheEditNodeFile) {
   const std::string before = "* nodes\r\nID OBJ1 PM NROFVALUES 1 VALUES 0\r\nID L2 QM NROFVALUES 0 VALUES\nID  L3 PM NROFVALUES 2 VALUES 1 2";
-  const std::string target = dir_.File("model/e.fnm");
   const std::string system = "StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=ostrand.dataeditserver";
-  const std::pair<std::function<void()>, std::string> faults[] = {
-      {[&] { fs_.failCreate = true; }, "Permission denied: $/model/e.fnm"},
-      {[&] { fs_.failWriteAfter = 0; }, "Disk full: $/model/e.fnm"},
-      {[&] { fs_.failWriteAfter = 60; }, "Disk full: $/model/e.fnm"},
-      {[&] { fs_.failClose = true; }, "Device I/O error: $/model/e.fnm (Input/output error)"},
-      {[&] { fs_.failRename = true; }, "Permission denied: $/model/e.fnm"},
+  fs_.only = dir_.File("model/e.fnm");
+  const std::tuple<bool*, long long, std::string> faults[] = {
+      {&fs_.failCreate, -1, "Permission denied: $/model/e.fnm"},
+      {nullptr, 0, "Disk full: $/model/e.fnm"},
+      {nullptr, 60, "Disk full: $/model/e.fnm"},
+      {&fs_.failClose, -1, "Device I/O error: $/model/e.fnm (Input/output error)"},
+      {&fs_.failRename, -1, "Permission denied: $/model/e.fnm"},
   };
-  for (const auto& [arm, reason] : faults) {
-    fs_ = testing::FaultyFileSystem();
-    fs_.only = target;
-    arm();
+  for (const auto& [fault, writeAfter, reason] : faults) {
+    fs_.failCreate = fs_.failClose = fs_.failRename = false;
+    fs_.failWriteAfter = writeAfter;
+    if (fault) *fault = true;
     dir_.Write("model/e.fnm", before);
     const std::string cause = ": edit-node file not rewritten: " + reason;
-    EXPECT_EQ(Run(Sub(system, dir_.Path()), kThree),
-              (Strings{"false", "48|Error message|Object 1, ID OBJ1 PM" + cause, "48|Error message|Object 2, ID L2 QM" + cause,
-                       "48|Error message|Object 3, ID L3 PM" + cause, "16|Error:|Could not write the data to then bin file."}))
+    EXPECT_EQ(Run(system, kThree), (Strings{"false", "48|Error message|Object 1, ID OBJ1 PM" + cause,
+                                            "48|Error message|Object 2, ID L2 QM" + cause,
+                                            "48|Error message|Object 3, ID L3 PM" + cause,
+                                            "16|Error:|Could not write the data to then bin file."}))
         << reason;
-    EXPECT_EQ(testing::Slurp(target), before);
+    EXPECT_EQ(testing::Slurp(dir_.File("model/e.fnm")), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("model")), {}), 1) << "a temporary file left";
   }
 }
