@@ -34,3 +34,8 @@ show() {
 
 show "$samples/level.abr" level.xml /batch /diagfile diag.xml
 show "$samples/flow.xml" flow.tms /batch /conversiontable "$samples/table.ini" /diagfile diag.xml
+
+# QX-XML to the data-edit server: the table names no StartUpDir, so the model's edit-node file
+# is looked for in the current directory; the server rewrites its values there.
+cp "$samples/editnode.fnm" .
+show "$samples/flow.xml" flow.bin /batch /conversiontable "$samples/table.ini" /diagfile diag.xml

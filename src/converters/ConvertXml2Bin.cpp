@@ -1,11 +1,158 @@
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/FileSystem.h"
+#include "common/Numbers.h"
+#include "common/Paths.h"
+#include "common/Text.h"
+#include "config/ProfileString.h"
 #include "converters/Converters.h"
 #include "diagnostics/ReportMessage.h"
+#include "external/DataEditServer.h"
+#include "timeseries/QXContentHandler.h"
 
 namespace tidemill {
 
-bool ConvertXml2Bin(const std::string&, const std::string&) {
-  ReportMessage("This conversion is not available in this build.", kStyleCritical, "Error:", kLevelError);
-  return false;
+namespace {
+
+constexpr const char* kProcedure = "ConvertXml2Bin";
+constexpr const char* kFileSystemSection = "Ostrand File System";
+
+void ReportError(const std::string& message) { ReportMessage(message, kStyleCritical, "Error:", kLevelError); }
+
+// "<written> of <series> succesfully written.": the server's outcome, reported as an error
+// whatever it says.
+void ReportCount(int32_t written, int32_t series) {
+  ReportError(IntegerText(written) + " of " + IntegerText(series) + " succesfully written.");
+}
+
+// One object of the request, all on one line with a blank after every value:
+//   ID <object> <parameter> NROFVALUES <count> VALUES <v1> <v2> ... <vcount>
+// count as plain digits, each value as its number text.
+std::string ObjectCommand(std::string_view object, std::string_view parameter, const clsSeries& series) {
+  const int32_t count = series.lValCounter();
+  std::string command = "ID ";
+  command.append(object).append(" ").append(parameter).append(" NROFVALUES ").append(IntegerText(count));
+  command += " VALUES ";
+  const std::size_t head = command.size();
+  command.resize(head + static_cast<std::size_t>(count) * (kMaxNumberText + 1));
+  char* out = command.data() + head;
+  for (int32_t i = 1; i <= count; ++i) {
+    out = AppendNumberText(series.sngValues(i), out);
+    *out++ = ' ';
+  }
+  command.resize(static_cast<std::size_t>(out - command.data()));
+  return command;
+}
+
+}  // namespace
+
+bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionTable) {
+  if (conversionTable.empty()) {
+    ReportMessage("No ConversionTable file specified.", kStyleExclamation, kProcedure, kLevelError);
+    return false;
+  }
+  if (!FileExists(conversionTable)) {
+    ReportError("ConversionTable file not found: " + conversionTable);
+    return false;
+  }
+  std::string table = conversionTable;
+  RunStep(kProcedure, [&] { table = ResolveRelativePath(table); });
+
+  std::string startUpDir, editNodeFile, programId;
+  RunStep(kProcedure, [&] {
+    editNodeFile = ReadIniString(kFileSystemSection, "EditNodeFnm", "editnode.fnm", table);
+    programId = ReadIniString(kFileSystemSection, "DataEditObjectID", "", table);
+    // Missing or empty: the current directory; blanks only stay and fail below.
+    startUpDir = ReadIniString(kFileSystemSection, "StartUpDir", "", table);
+    if (startUpDir.empty()) startUpDir = Fs().CurrentDirectory();
+  });
+  startUpDir = std::string(TrimBlanks(startUpDir));
+  if (startUpDir.empty()) {
+    ReportError("EditNodeFnm file not found: " + editNodeFile);
+    return false;
+  }
+  const char separator = Separator(kHostPathStyle);
+  if (startUpDir.back() == separator) startUpDir.pop_back();
+  if (!FileExists(startUpDir + separator + editNodeFile)) {
+    ReportError("EditNodeFnm file not found: " + editNodeFile);
+    return false;
+  }
+  // Program identifiers are taken without surrounding blanks.
+  programId = std::string(TrimBlanks(programId));
+  if (programId.empty()) {
+    ReportError("DataEditObjectID identification not defined.");
+    return false;
+  }
+
+  // A failed parse leaves the series that ended before it; those are transferred.
+  std::shared_ptr<SeriesCollection> collection;
+  RunStep(kProcedure, [&] {
+    QXReadResult read = ReadQXFile(inputFile);
+    collection = std::move(read.series);
+    if (read.error) throw *read.error;
+  });
+  const int32_t seriesCount = collection ? collection->Count() : 0;
+
+  std::vector<std::string> commands;
+  int32_t qualified = 0;
+  RunStep(kProcedure, [&] {
+    if (!collection) return;
+    for (const auto& series : *collection) {
+      const std::string parameter(TrimBlanks(
+          ReadIniString("Parameters bin", std::string(TrimBlanks(series->sParameterID)), "", table)));
+      if (parameter.empty()) {
+        ReportMessage("Parameter: " + series->sParameterID + " not defined in [Parameter bin]", kStyleExclamation,
+                      "ConvertXML2Bin", kLevelError);
+        continue;
+      }
+      ++qualified;
+      std::string object(TrimBlanks(ReadIniString("Locations bin", series->sLocationID, "", table)));
+      if (object.empty()) object = series->sLocationID;
+      commands.push_back(ObjectCommand(object, parameter, *series));
+    }
+  });
+  const int32_t objectCount = static_cast<int32_t>(commands.size());
+  if (objectCount == 0) {
+    ReportError(qualified > 0 ? "No valid bin locations found." : "No valid objects to write.");
+    return false;
+  }
+  SafeArray<std::string> objects;
+  objects.ReDim(0, objectCount);
+  for (int32_t k = 1; k <= objectCount; ++k) objects(k) = std::move(commands[k - 1]);
+  commands.clear();
+
+  std::string header = "SET_VALUES FILE \"" + editNodeFile + "\" STARTUPDIR \"" + startUpDir + "\"";
+  SafeArray<int16_t> errorFlags;
+  SafeArray<std::string> errorMessages;
+  int16_t errorIndicator = 0;
+  int32_t nrOfObjects = objectCount;
+  RunStep(kProcedure, [&] {
+    std::unique_ptr<DataEditServer> server = CreateDataEditServer(programId);
+    server->RequestByClient(header, errorFlags, nrOfObjects, objects, errorMessages, errorIndicator);
+  });
+
+  if (errorIndicator != 0) {
+    int32_t written = 0;
+    RunStep(kProcedure, [&] {
+      for (int32_t k = 1; k <= objectCount; ++k) {
+        if (errorFlags(k) != 0) {
+          ReportMessage(errorMessages(k), kStyleExclamation, "Error message", kLevelError);
+        } else {
+          ++written;
+        }
+      }
+    });
+    if (written == 0) {
+      ReportError("Could not write the data to then bin file.");
+      return false;
+    }
+    ReportCount(written, seriesCount);
+    return true;
+  }
+  if (objectCount != seriesCount) ReportCount(objectCount, seriesCount);
+  return true;
 }
 
 }  // namespace tidemill

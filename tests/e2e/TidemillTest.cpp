@@ -115,7 +115,6 @@ TEST_F(TidemillTest, EachRouteReachesItsConverter) {
   const std::pair<std::string, std::string> rows[] = {
       {"in.kel", "out.tms"},
       {samples + "/level.abr", "out"},
-      {samples + "/flow.xml", "out.bin"},
       {samples + "/flow.xml", "OUT.TMS"},
       {samples + "/flow.xml", "out"},
   };

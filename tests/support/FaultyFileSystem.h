@@ -133,6 +133,14 @@ inline std::string Slurp(const std::string& path) {
   return in ? s.str() : "<missing>";
 }
 
+// Every from in s replaced by to.
+inline std::string ReplaceAll(const std::string& s, const std::string& from, const std::string& to) {
+  std::string out;
+  std::size_t p = 0;
+  for (std::size_t q; (q = s.find(from, p)) != std::string::npos; p = q + from.size()) out.append(s, p, q - p) += to;
+  return out.append(s, p);
+}
+
 // "Error N (description)" of the error the call raises, or "no error".
 inline std::string ErrorOf(const std::function<void()>& call) {
   try {
