@@ -133,7 +133,7 @@ TEST_F(ConvertXml2BinTest, FailedRewriteKeepsTheEditNodeFile) {
       {&fs_.failCreate, -1, "Permission denied: $/model/e.fnm"},
       {nullptr, 0, "Disk full: $/model/e.fnm"},
       {nullptr, 60, "Disk full: $/model/e.fnm"},
-      {&fs_.failClose, -1, "Device I/O error: $/model/e.fnm (Input/output error)"},
+      {&fs_.failClose, -1, "Device I/O error: $/model/e.fnm: Input/output error"},
       {&fs_.failRename, -1, "Permission denied: $/model/e.fnm"},
   };
   for (const auto& [fault, writeAfter, reason] : faults) {
