@@ -1,11 +1,115 @@
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/Numbers.h"
+#include "common/Program.h"
+#include "common/QXNames.h"
+#include "common/Text.h"
 #include "converters/Converters.h"
 #include "diagnostics/ReportMessage.h"
+#include "external/KelFileAccess.h"
+#include "timeseries/QXContentHandler.h"
 
 namespace tidemill {
 
-bool ConvertXml2Kel(const std::string&, const std::string&) {
-  ReportMessage("This conversion is not available in this build.", kStyleCritical, "Error:", kLevelError);
-  return false;
+namespace {
+
+constexpr const char* kProcedure = "ConvertXml2Kel";
+
+// Gives each ID not seen before (compared without regard to case) the next index from 1.
+class IdIndex {
+ public:
+  int32_t Add(const std::string& id) {
+    const auto [at, fresh] = index_.emplace(LowerAscii(id), static_cast<int32_t>(index_.size()) + 1);
+    return at->second;
+  }
+  int32_t Find(const std::string& id) const { return index_.at(LowerAscii(id)); }
+  int32_t Count() const { return static_cast<int32_t>(index_.size()); }
+
+ private:
+  std::unordered_map<std::string, int32_t> index_;
+};
+
+}  // namespace
+
+// Each step reports its own error and the conversion goes on with the next; a step whose
+// inputs an earlier failure left unset does not run, and without a block WriteAll is not called.
+bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile) {
+  std::shared_ptr<SeriesCollection> series = std::make_shared<SeriesCollection>();
+  RunStep(kProcedure, [&] {
+    QXReadResult read = ReadQXFile(inputFile);
+    series = read.series;
+    if (read.error) throw *read.error;
+  });
+
+  std::optional<std::vector<double>> times;
+  RunStep(kProcedure, [&] {
+    if (series->Count() == 0) throw DetailedError(kErrSubscript, "no series in " + inputFile);
+    const clsSeries& first = *series->Item(1);
+    std::vector<double> t(static_cast<std::size_t>(std::max(first.lValCounter(), 0)));
+    for (std::size_t i = 0; i < t.size(); ++i) t[i] = first.dtEventDate(static_cast<int32_t>(i + 1));
+    times = std::move(t);
+  });
+
+  IdIndex locations, parameters;
+  const bool indexed = RunStep(kProcedure, [&] {
+    for (const auto& s : *series) {
+      locations.Add(s->sLocationID);
+      parameters.Add(s->sParameterID);
+    }
+  });
+
+  std::optional<SeriesBlock> block;
+  std::vector<std::string> stationNames;
+  if (times && indexed) {
+    RunStep(kProcedure, [&] {
+      const auto T = static_cast<int32_t>(times->size());
+      block.emplace(locations.Count(), parameters.Count(), T);
+      block->dtTimes = std::move(*times);
+      stationNames.resize(static_cast<std::size_t>(locations.Count()));
+    });
+  }
+
+  if (block) {
+    RunStep(kProcedure, [&] {
+      // Values are placed by position: value i of any series belongs to time i of the first.
+      for (const auto& s : *series) {
+        const int32_t l = locations.Find(s->sLocationID);
+        const int32_t p = parameters.Find(s->sParameterID);
+        block->LocationID(l) = s->sLocationID;
+        stationNames[static_cast<std::size_t>(l - 1)] = s->sStationName;
+        block->ParameterID(p) = s->sParameterID;
+        const std::span<float> run = block->Series(l, p);
+        const int32_t n = std::min(static_cast<int32_t>(run.size()), s->lValCounter());
+        for (int32_t i = 1; i <= n; ++i) run[static_cast<std::size_t>(i - 1)] = s->sngValues(i);
+        // The record's storage is not needed again.
+        *s = clsSeries();
+      }
+    });
+  }
+
+  const std::array<std::string, 3> titles = {
+      inputFile, kQXNamespace, "Converted by " + ExecutableName() + ", version " + VersionText()};
+
+  if (!block) return false;
+  bool written = false;
+  RunStep(kProcedure, [&] {
+    const std::unique_ptr<KelFileAccess> kel = CreateKelFileAccess();
+    kel->OpenFiles(outputFile, outputFile, true, true);
+    const double startTime = block->Time(1);
+    const double endTime = block->Time(block->lTimeCount);
+    if (kel->WriteAll(*block, outputFile, titles, startTime, endTime, stationNames, {}) != 0) {
+      ReportMessage("Could not write the data to the kelfile.", kStyleCritical, "Error:", kLevelError);
+      return;
+    }
+    written = true;
+  });
+  return written;
 }
 
 }  // namespace tidemill
