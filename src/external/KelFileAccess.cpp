@@ -119,6 +119,11 @@ Header ReadHeader(InputFile& file, const std::string& path) {
                                            IntegerText(h.locations) + " locations");
   }
   const bool map = IsKelMapFile(path);
+  // A map file's locations are known only by their values: without parameters nothing in the
+  // file bounds their count.
+  if (map && h.parameters == 0 && h.locations > 0) {
+    throw DetailedError(kErrSubscript, path + " claims " + IntegerText(h.locations) + " locations and no parameters");
+  }
   const auto P = static_cast<uint64_t>(h.parameters), L = static_cast<uint64_t>(h.locations);
   h.headerBytes = kCountsEnd + kNameBytes * P + (map ? 0 : kLocationEntry * L);
   h.recordBytes = 4 + 4 * L * P;
@@ -126,7 +131,8 @@ Header ReadHeader(InputFile& file, const std::string& path) {
                              " locations, a header of " + Bytes(h.headerBytes);
   if (size < h.headerBytes) throw PastEnd(path, "holds " + Bytes(size) + " but " + claims);
   const uint64_t recordsBytes = size - h.headerBytes;
-  if (recordsBytes % h.recordBytes != 0 || recordsBytes == 0) {
+  if (recordsBytes == 0) throw PastEnd(path, "holds " + Bytes(size) + ": it " + claims + " and no time record");
+  if (recordsBytes % h.recordBytes != 0) {
     throw PastEnd(path, "holds " + Bytes(size) + ": after " + claims + ", " + Bytes(recordsBytes) +
                             " are no whole number of time records of " + Bytes(h.recordBytes));
   }
