@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/Memory.h"
 #include "common/Numbers.h"
 #include "common/Program.h"
 #include "common/QXNames.h"
@@ -34,6 +35,48 @@ class IdIndex {
  private:
   std::unordered_map<std::string, int32_t> index_;
 };
+
+// Puts the values of every series into block by position (value i of any series belongs to time
+// i of the first), each record's storage given up once copied. Series in the order the block
+// keeps them (a file written location by location, parameter by parameter) are appended run by
+// run, so that the values are never held twice; any other order fills the block with missing
+// values first.
+void PlaceValues(const SeriesCollection& series, const IdIndex& locations, const IdIndex& parameters,
+                 SeriesBlock& block, std::vector<std::string>& stationNames) {
+  const std::size_t T = static_cast<std::size_t>(block.lTimeCount);
+  std::vector<std::size_t> positions;
+  bool ordered = true;
+  for (const auto& s : series) {
+    const int32_t l = locations.Find(s->sLocationID);
+    const int32_t p = parameters.Find(s->sParameterID);
+    positions.push_back(static_cast<std::size_t>(l - 1) * static_cast<std::size_t>(block.lParameterCount) +
+                        static_cast<std::size_t>(p - 1));
+    ordered = ordered && (positions.size() == 1 || positions.back() > positions[positions.size() - 2]);
+    // The later series' spelling counts.
+    block.LocationID(l) = s->sLocationID;
+    block.ParameterID(p) = s->sParameterID;
+    stationNames[static_cast<std::size_t>(l - 1)] = s->sStationName;
+  }
+  std::vector<float>& values = block.sngValues;
+  if (!ordered) values.assign(block.ValueCount(), kMissingValue);
+  std::size_t k = 0;
+  for (const auto& s : series) {
+    const std::size_t start = positions[k++] * T;
+    const auto n = std::min(T, static_cast<std::size_t>(std::max(s->lValCounter(), 0)));
+    if (ordered) values.resize(start, kMissingValue);
+    for (std::size_t i = 0; i < n; ++i) {
+      const float v = s->sngValues(static_cast<int32_t>(i + 1));
+      if (ordered) {
+        values.push_back(v);
+      } else {
+        values[start + i] = v;
+      }
+    }
+    if (ordered) values.resize(start + T, kMissingValue);
+    *s = clsSeries();
+  }
+  values.resize(block.ValueCount(), kMissingValue);
+}
 
 }  // namespace
 
@@ -68,29 +111,22 @@ bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile)
   std::vector<std::string> stationNames;
   if (times && indexed) {
     RunStep(kProcedure, [&] {
-      const auto T = static_cast<int32_t>(times->size());
-      block.emplace(locations.Count(), parameters.Count(), T);
-      block->dtTimes = std::move(*times);
+      SeriesBlock sized;
+      sized.lLocationCount = locations.Count();
+      sized.lParameterCount = parameters.Count();
+      sized.lTimeCount = static_cast<int32_t>(times->size());
+      sized.sLocationIDs.resize(static_cast<std::size_t>(locations.Count()));
+      sized.sParameterIDs.resize(static_cast<std::size_t>(parameters.Count()));
+      sized.dtTimes = std::move(*times);
+      // Room only: the values come in as the series are placed.
+      ReserveLargeBuffer(sized.sngValues, sized.ValueCount());
       stationNames.resize(static_cast<std::size_t>(locations.Count()));
+      block = std::move(sized);
     });
   }
 
   if (block) {
-    RunStep(kProcedure, [&] {
-      // Values are placed by position: value i of any series belongs to time i of the first.
-      for (const auto& s : *series) {
-        const int32_t l = locations.Find(s->sLocationID);
-        const int32_t p = parameters.Find(s->sParameterID);
-        block->LocationID(l) = s->sLocationID;
-        stationNames[static_cast<std::size_t>(l - 1)] = s->sStationName;
-        block->ParameterID(p) = s->sParameterID;
-        const std::span<float> run = block->Series(l, p);
-        const int32_t n = std::min(static_cast<int32_t>(run.size()), s->lValCounter());
-        for (int32_t i = 1; i <= n; ++i) run[static_cast<std::size_t>(i - 1)] = s->sngValues(i);
-        // The record's storage is not needed again.
-        *s = clsSeries();
-      }
-    });
+    RunStep(kProcedure, [&] { PlaceValues(*series, locations, parameters, *block, stationNames); });
   }
 
   const std::array<std::string, 3> titles = {
