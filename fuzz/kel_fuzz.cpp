@@ -17,12 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                    static_cast<std::streamsize>(size));
     const auto kel = tidemill::CreateKelFileAccess();
-    tidemill::SeriesBlock block;
+    std::vector<float> values;
+    int32_t l = 0, p = 0, t = 0;
+    std::vector<std::string> locations, parameters;
+    std::vector<double> times;
     try {
-      kel->ReadAll(block, path);
-      block.CheckShape();
-      kel->ReadSelected(block, path, {block.sLocationIDs.empty() ? "1" : block.sLocationIDs.back()},
-                        {block.sParameterIDs.empty() ? "x" : block.sParameterIDs.front()});
+      kel->ReadAll(values, l, p, t, path, locations, parameters, times);
+      if (values.size() != static_cast<std::size_t>(l) * static_cast<std::size_t>(p) * static_cast<std::size_t>(t) ||
+          locations.size() != static_cast<std::size_t>(l) || times.size() != static_cast<std::size_t>(t)) {
+        __builtin_trap();
+      }
+      kel->ReadSelected(values, l, p, t, path, {locations.empty() ? "1" : locations.back()},
+                        {parameters.empty() ? "x" : parameters.front()}, locations, parameters, times);
     } catch (const tidemill::Error&) {
     }
   }

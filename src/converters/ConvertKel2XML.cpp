@@ -74,7 +74,8 @@ bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile,
     SeriesBlock block;
     if (conversionTable.empty()) {
       if (DebugMode) ReportMessage("Converting all locations", kStyleInformation, "Info:", kLevelDetail);
-      if (kel->ReadAll(block, inputFile) != 0) {
+      if (kel->ReadAll(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount, inputFile,
+                       block.sLocationIDs, block.sParameterIDs, block.dtTimes) != 0) {
         ReportError(kCouldNotRead);
         return false;
       }
@@ -87,7 +88,9 @@ bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile,
       Entries locations, parameters;
       if (!ReadEntries(table, "Locations", "NumberOfLocations", "Location", locations)) return false;
       if (!ReadEntries(table, "Parameters", "NumberOfParameters", "Parameter", parameters)) return false;
-      if (kel->ReadSelected(block, inputFile, locations.modelNames, parameters.modelNames) != 0 ||
+      if (kel->ReadSelected(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount, inputFile,
+                            locations.modelNames, parameters.modelNames, block.sLocationIDs, block.sParameterIDs,
+                            block.dtTimes) != 0 ||
           block.lLocationCount == 0 || block.lParameterCount == 0 || block.lTimeCount == 0) {
         ReportError(kCouldNotRead);
         return false;

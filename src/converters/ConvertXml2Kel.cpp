@@ -15,6 +15,7 @@
 #include "diagnostics/ReportMessage.h"
 #include "external/KelFileAccess.h"
 #include "timeseries/QXContentHandler.h"
+#include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
 
@@ -139,7 +140,9 @@ bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile)
     kel->OpenFiles(outputFile, outputFile, true, true);
     const double startTime = block->Time(1);
     const double endTime = block->Time(block->lTimeCount);
-    if (kel->WriteAll(*block, outputFile, titles, startTime, endTime, stationNames, {}) != 0) {
+    if (kel->WriteAll(block->sngValues, block->lLocationCount, block->lParameterCount, block->lTimeCount, outputFile,
+                      block->sLocationIDs, block->sParameterIDs, block->dtTimes, titles, startTime, endTime,
+                      stationNames, {}) != 0) {
       ReportMessage("Could not write the data to the kelfile.", kStyleCritical, "Error:", kLevelError);
       return;
     }

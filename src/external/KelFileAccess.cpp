@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <tuple>
 #include <unordered_map>
 
 #include "common/DateTime.h"
@@ -183,36 +184,48 @@ std::vector<int32_t> Positions(const std::vector<std::string>& names, const std:
   return positions;
 }
 
-// Fills block with the chosen locations and parameters of every record, streaming the records
+// What a read fills, as the caller holds it.
+struct Arrays {
+  std::vector<float>& values;
+  int32_t& locationCount;
+  int32_t& parameterCount;
+  int32_t& timeCount;
+  std::vector<std::string>& locationIDs;
+  std::vector<std::string>& parameterIDs;
+  std::vector<double>& times;
+};
+
+// Fills out with the chosen locations and parameters of every record, streaming the records
 // through a buffer of a few records.
 void ReadRecords(InputFile& file, const Header& h, const std::vector<int32_t>& locations,
-                 const std::vector<int32_t>& parameters, SeriesBlock& block) {
-  const auto L = static_cast<int32_t>(locations.size());
-  const auto P = static_cast<int32_t>(parameters.size());
-  block = SeriesBlock();
-  block.lLocationCount = L;
-  block.lParameterCount = P;
-  block.lTimeCount = h.times;
-  for (const int32_t l : locations) block.sLocationIDs.push_back(h.locationNames[static_cast<std::size_t>(l)]);
-  for (const int32_t p : parameters) block.sParameterIDs.push_back(h.parameterNames[static_cast<std::size_t>(p)]);
-  block.dtTimes.resize(static_cast<std::size_t>(h.times));
-  ReserveLargeBuffer(block.sngValues, block.ValueCount());
-  block.sngValues.resize(block.ValueCount());
-
+                 const std::vector<int32_t>& parameters, const Arrays& out) {
   const std::size_t T = static_cast<std::size_t>(h.times);
+  const std::size_t seriesCount = locations.size() * parameters.size();
+  out.locationIDs.clear();
+  out.parameterIDs.clear();
+  for (const int32_t l : locations) out.locationIDs.push_back(h.locationNames[static_cast<std::size_t>(l)]);
+  for (const int32_t p : parameters) out.parameterIDs.push_back(h.parameterNames[static_cast<std::size_t>(p)]);
+  out.times.assign(T, 0.0);
+  out.values.clear();
+  ReserveLargeBuffer(out.values, seriesCount * T);
+  out.values.resize(seriesCount * T);
+  out.locationCount = static_cast<int32_t>(locations.size());
+  out.parameterCount = static_cast<int32_t>(parameters.size());
+  out.timeCount = h.times;
+
   const std::size_t recordFloats = static_cast<std::size_t>(h.recordBytes / 4);
   const std::size_t perChunk = std::max<std::size_t>(1, kChunkBytes / static_cast<std::size_t>(h.recordBytes));
   std::vector<float> chunk(perChunk * recordFloats);
   // The file's float index of each series of the block, in block order.
   std::vector<std::size_t> source;
-  source.reserve(static_cast<std::size_t>(L) * static_cast<std::size_t>(P));
+  source.reserve(seriesCount);
   for (const int32_t l : locations) {
     for (const int32_t p : parameters) {
       source.push_back(1 + static_cast<std::size_t>(l) * static_cast<std::size_t>(h.parameters) +
                        static_cast<std::size_t>(p));
     }
   }
-  float* values = block.sngValues.data();
+  float* values = out.values.data();
   for (std::size_t first = 0; first < T; first += perChunk) {
     const std::size_t n = std::min(perChunk, T - first);
     const std::size_t bytes = n * static_cast<std::size_t>(h.recordBytes);
@@ -223,15 +236,15 @@ void ReadRecords(InputFile& file, const Header& h, const std::vector<int32_t>& l
     for (std::size_t r = 0; r < n; ++r) {
       const float* record = chunk.data() + r * recordFloats;
       const int32_t t = LoadLittleInt32(reinterpret_cast<const char*>(record));
-      block.dtTimes[first + r] = static_cast<double>(h.t0Seconds + t * h.scu) / 86400.0;
+      out.times[first + r] = static_cast<double>(h.t0Seconds + t * h.scu) / 86400.0;
       SwapLittleFloats(chunk.data() + r * recordFloats + 1, recordFloats - 1);
     }
     // A run of n values of one series at a time: the block is written in order, the records
     // gathered from the buffer.
     for (std::size_t s = 0; s < source.size(); ++s) {
-      float* out = values + s * T + first;
+      float* run = values + s * T + first;
       const float* in = chunk.data() + source[s];
-      for (std::size_t r = 0; r < n; ++r) out[r] = in[r * recordFloats];
+      for (std::size_t r = 0; r < n; ++r) run[r] = in[r * recordFloats];
     }
   }
 }
@@ -282,6 +295,22 @@ std::string ReferenceLine(double startTime, const std::string& path) {
   return line + "  (scu=       1s)";
 }
 
+// Error 9 unless the counts are whole, at least one time is given and the arrays hold every
+// index the counts name.
+void CheckArrays(const std::vector<float>& values, int32_t L, int32_t P, int32_t T,
+                 const std::vector<std::string>& locationIDs, const std::vector<std::string>& parameterIDs,
+                 const std::vector<double>& times, const std::string& path) {
+  const auto fail = [&](const std::string& what) { return DetailedError(kErrSubscript, what + " for " + path); };
+  if (L < 0 || P < 0 || T < 1) {
+    throw fail(IntegerText(L) + " locations, " + IntegerText(P) + " parameters and " + IntegerText(T) + " times");
+  }
+  const auto [l, p, t] = std::tuple{static_cast<uint64_t>(L), static_cast<uint64_t>(P), static_cast<uint64_t>(T)};
+  using Wide = unsigned __int128;  // no product of three counts wraps around
+  if (locationIDs.size() < l || parameterIDs.size() < p || times.size() < t || Wide(l) * p * t > values.size()) {
+    throw fail("arrays shorter than " + IntegerText(L) + " x " + IntegerText(P) + " x " + IntegerText(T));
+  }
+}
+
 class KelFile : public KelFileAccess {
  public:
   void OpenFiles(const std::string& fileName, const std::string&, bool, bool) override { fileName_ = fileName; }
@@ -291,41 +320,47 @@ class KelFile : public KelFileAccess {
     return {FileExists(fileName_)};
   }
 
-  int32_t ReadAll(SeriesBlock& block, const std::string& fileName) override {
+  int32_t ReadAll(std::vector<float>& values, int32_t& locationCount, int32_t& parameterCount, int32_t& timeCount,
+                  const std::string& fileName, std::vector<std::string>& locationIDs,
+                  std::vector<std::string>& parameterIDs, std::vector<double>& times) override {
     const auto file = Fs().OpenRead(fileName);
     const Header h = ReadHeader(*file, fileName);
-    ReadRecords(*file, h, Sequence(h.locations), Sequence(h.parameters), block);
+    ReadRecords(*file, h, Sequence(h.locations), Sequence(h.parameters),
+                {values, locationCount, parameterCount, timeCount, locationIDs, parameterIDs, times});
     return 0;
   }
 
-  int32_t ReadSelected(SeriesBlock& block, const std::string& fileName, const std::vector<std::string>& locations,
-                       const std::vector<std::string>& parameters) override {
+  int32_t ReadSelected(std::vector<float>& values, int32_t& locationCount, int32_t& parameterCount,
+                       int32_t& timeCount, const std::string& fileName, const std::vector<std::string>& locationNames,
+                       const std::vector<std::string>& parameterNames, std::vector<std::string>& locationIDs,
+                       std::vector<std::string>& parameterIDs, std::vector<double>& times) override {
     const auto file = Fs().OpenRead(fileName);
     const Header h = ReadHeader(*file, fileName);
-    ReadRecords(*file, h, Positions(h.locationNames, locations, "Location", fileName),
-                Positions(h.parameterNames, parameters, "Parameter", fileName), block);
+    ReadRecords(*file, h, Positions(h.locationNames, locationNames, "Location", fileName),
+                Positions(h.parameterNames, parameterNames, "Parameter", fileName),
+                {values, locationCount, parameterCount, timeCount, locationIDs, parameterIDs, times});
     return 0;
   }
 
-  int32_t WriteAll(const SeriesBlock& block, const std::string& fileName, const std::array<std::string, 3>& titles,
-                   double startTime, double, const std::vector<std::string>&,
-                   const std::vector<std::string>&) override {
-    block.CheckShape();
+  int32_t WriteAll(const std::vector<float>& values, int32_t L, int32_t P, int32_t T, const std::string& fileName,
+                   const std::vector<std::string>& locationIDs, const std::vector<std::string>& parameterIDs,
+                   const std::vector<double>& times, const std::array<std::string, 3>& titles, double startTime,
+                   double, const std::vector<std::string>&, const std::vector<std::string>&) override {
     const bool map = IsKelMapFile(fileName);
-    const int32_t L = block.lLocationCount, P = block.lParameterCount, T = block.lTimeCount;
-    if (T < 1) block.Time(1);  // error 9: a Kel file holds at least one time record
-    CheckDistinct(block.sLocationIDs, L, "location", fileName);
-    CheckDistinct(block.sParameterIDs, P, "parameter", fileName);
+    CheckArrays(values, L, P, T, locationIDs, parameterIDs, times, fileName);
+    CheckDistinct(locationIDs, L, "location", fileName);
+    CheckDistinct(parameterIDs, P, "parameter", fileName);
     const int64_t t0 = ToWholeSeconds(startTime);
     std::vector<int32_t> offsets(static_cast<std::size_t>(T));
-    for (int32_t t = 1; t <= T; ++t) {
-      const int64_t seconds = ToWholeSeconds(block.Time(t)) - t0;
+    for (std::size_t t = 0; t < offsets.size(); ++t) {
+      const int64_t seconds = ToWholeSeconds(times[t]) - t0;
       if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max()) {
-        throw DetailedError(kErrOverflow, "time " + IntegerText(t) + ", " + DateTimeText(block.Time(t)) +
-                                              ", lies " + IntegerText(seconds) + " seconds from the start " +
-                                              DateTimeText(startTime) + ", beyond the 32 bits of " + fileName);
+        throw DetailedError(kErrOverflow, "time " + IntegerText(static_cast<int64_t>(t + 1)) + ", " +
+                                              DateTimeText(times[t]) + ", lies " + IntegerText(seconds) +
+                                              " seconds from the start " + DateTimeText(startTime) +
+                                              ", beyond the 32 bits of " + fileName);
       }
-      offsets[static_cast<std::size_t>(t - 1)] = static_cast<int32_t>(seconds);
+      offsets[t] = static_cast<int32_t>(seconds);
     }
 
     std::string header;
@@ -336,10 +371,10 @@ class KelFile : public KelFileAccess {
     StoreLittleInt32(header.data() + kTitleBytes, P);
     StoreLittleInt32(header.data() + kTitleBytes + 4, L);
     char* at = header.data() + kCountsEnd;
-    for (int32_t p = 1; p <= P; ++p, at += kNameBytes) PutName(at, block.ParameterID(p));
-    for (int32_t l = 1; !map && l <= L; ++l, at += kLocationEntry) {
-      StoreLittleInt32(at, l);
-      PutName(at + 4, block.LocationID(l));
+    for (int32_t p = 0; p < P; ++p, at += kNameBytes) PutName(at, parameterIDs[static_cast<std::size_t>(p)]);
+    for (int32_t l = 0; !map && l < L; ++l, at += kLocationEntry) {
+      StoreLittleInt32(at, l + 1);
+      PutName(at + 4, locationIDs[static_cast<std::size_t>(l)]);
     }
 
     AtomicFile out(fileName);
@@ -347,17 +382,17 @@ class KelFile : public KelFileAccess {
     const std::size_t series = static_cast<std::size_t>(L) * static_cast<std::size_t>(P);
     const std::size_t recordFloats = 1 + series;
     const std::size_t perChunk = std::max<std::size_t>(1, kChunkBytes / (4 * recordFloats));
-    const std::size_t times = static_cast<std::size_t>(T);
-    std::vector<float> chunk(std::min(perChunk, times) * recordFloats);
-    const float* values = block.sngValues.data();
-    for (std::size_t first = 0; first < times; first += perChunk) {
-      const std::size_t n = std::min(perChunk, times - first);
+    const std::size_t count = static_cast<std::size_t>(T);
+    std::vector<float> chunk(std::min(perChunk, count) * recordFloats);
+    const float* data = values.data();
+    for (std::size_t first = 0; first < count; first += perChunk) {
+      const std::size_t n = std::min(perChunk, count - first);
       for (std::size_t r = 0; r < n; ++r) {
         StoreLittleInt32(reinterpret_cast<char*>(chunk.data() + r * recordFloats), offsets[first + r]);
       }
       // A run of n values of one series at a time, scattered over the records of the chunk.
       for (std::size_t s = 0; s < series; ++s) {
-        const float* in = values + s * times + first;
+        const float* in = data + s * count + first;
         float* outValue = chunk.data() + 1 + s;
         for (std::size_t r = 0; r < n; ++r) outValue[r * recordFloats] = in[r];
       }

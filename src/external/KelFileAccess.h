@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
 
@@ -18,8 +17,11 @@ struct KelFileItem {
   bool Exists = false;
 };
 
-// The operations the converters call. Failures with a cause to tell are raised as errors whose
-// description names the file and what is wrong; the status results are 0 on success.
+// The operations the converters call, with the arrays passed as the callers hold them: names of
+// locations and parameters from index 0, times as day counts, and the value of location l,
+// parameter p at time t (all from 1) at ((l - 1) * P + (p - 1)) * T + (t - 1). Failures with a
+// cause to tell are raised as errors whose description names the file and what is wrong; the
+// status results are 0 on success.
 class KelFileAccess {
  public:
   virtual ~KelFileAccess() = default;
@@ -28,16 +30,22 @@ class KelFileAccess {
                          bool second = true) = 0;
   // Item 1 is the model file named by OpenFiles; any other index is error 9.
   virtual KelFileItem FileItem(int16_t index) = 0;
-  // Every location and parameter of fileName into block, named as the file names them.
-  virtual int32_t ReadAll(SeriesBlock& block, const std::string& fileName) = 0;
+  // Every location and parameter of fileName, named as the file names them.
+  virtual int32_t ReadAll(std::vector<float>& values, int32_t& locationCount, int32_t& parameterCount,
+                          int32_t& timeCount, const std::string& fileName, std::vector<std::string>& locationIDs,
+                          std::vector<std::string>& parameterIDs, std::vector<double>& times) = 0;
   // The requested locations and parameters, in the requested order (names compared without
   // regard to case); a name the file does not hold is an error naming it.
-  virtual int32_t ReadSelected(SeriesBlock& block, const std::string& fileName,
-                               const std::vector<std::string>& locations,
-                               const std::vector<std::string>& parameters) = 0;
-  // Writes block to fileName (history or map layout by its extension), completely or not at
-  // all. Station names and the per-parameter list have no place in the file.
-  virtual int32_t WriteAll(const SeriesBlock& block, const std::string& fileName,
+  virtual int32_t ReadSelected(std::vector<float>& values, int32_t& locationCount, int32_t& parameterCount,
+                               int32_t& timeCount, const std::string& fileName,
+                               const std::vector<std::string>& locationNames,
+                               const std::vector<std::string>& parameterNames, std::vector<std::string>& locationIDs,
+                               std::vector<std::string>& parameterIDs, std::vector<double>& times) = 0;
+  // Writes fileName (history or map layout by its extension), completely or not at all. Station
+  // names and the per-parameter list have no place in the file.
+  virtual int32_t WriteAll(const std::vector<float>& values, int32_t locationCount, int32_t parameterCount,
+                           int32_t timeCount, const std::string& fileName, const std::vector<std::string>& locationIDs,
+                           const std::vector<std::string>& parameterIDs, const std::vector<double>& times,
                            const std::array<std::string, 3>& titles, double startTime, double endTime,
                            const std::vector<std::string>& stationNames,
                            const std::vector<std::string>& parameterList) = 0;

@@ -16,25 +16,33 @@ const std::string kOneSeries = "<TimeSeries><series><header><locationId>A</locat
 struct KelFake : KelFileAccess {
   bool exists = true;
   int32_t status = 0;
-  SeriesBlock read;
+  int32_t times = 1;  // the time count a read gives
   bool raise = false;
   std::shared_ptr<std::string> calls = std::make_shared<std::string>();
 
   void OpenFiles(const std::string&, const std::string&, bool, bool) override {}
   KelFileItem FileItem(int16_t) override { return {exists}; }
-  int32_t ReadAll(SeriesBlock& block, const std::string&) override { return Give("ReadAll", &block); }
-  int32_t ReadSelected(SeriesBlock& block, const std::string&, const std::vector<std::string>&,
-                       const std::vector<std::string>&) override {
-    return Give("ReadSelected", &block);
+  int32_t ReadAll(std::vector<float>&, int32_t&, int32_t&, int32_t& T, const std::string&, std::vector<std::string>&,
+                  std::vector<std::string>&, std::vector<double>&) override {
+    return Give("ReadAll", T);
   }
-  int32_t WriteAll(const SeriesBlock&, const std::string&, const std::array<std::string, 3>&, double, double,
-                   const std::vector<std::string>&, const std::vector<std::string>&) override {
-    return Give("WriteAll", nullptr);
+  int32_t ReadSelected(std::vector<float>&, int32_t& L, int32_t& P, int32_t& T, const std::string&,
+                       const std::vector<std::string>&, const std::vector<std::string>&, std::vector<std::string>&,
+                       std::vector<std::string>&, std::vector<double>&) override {
+    L = P = 1;
+    return Give("ReadSelected", T);
   }
-  int32_t Give(const char* call, SeriesBlock* block) {
+  int32_t WriteAll(const std::vector<float>&, int32_t, int32_t, int32_t, const std::string&,
+                   const std::vector<std::string>&, const std::vector<std::string>&, const std::vector<double>&,
+                   const std::array<std::string, 3>&, double, double, const std::vector<std::string>&,
+                   const std::vector<std::string>&) override {
+    int32_t unused = 0;
+    return Give("WriteAll", unused);
+  }
+  int32_t Give(const char* call, int32_t& timeCount) {
     *calls += call;
     if (raise) throw DetailedError(kErrDeviceIO, "in.kel");
-    if (block != nullptr) *block = read;
+    timeCount = times;
     return status;
   }
 };
@@ -52,25 +60,25 @@ TEST(KelConvertersTest, ComponentOutcomes) {
   const struct Row {
     bool toKel, exists;
     int32_t status;
-    SeriesBlock read;
+    int32_t times;
     bool raise;
     std::string table, calls;
     std::vector<std::string> boxes;
   } rows[] = {
-      {false, false, 0, {}, false, "", "", {}},
-      {false, false, 0, {}, false, table, "", {}},
-      {false, true, 1, {}, false, "", "ReadAll", {couldNot}},
-      {false, true, -1, {}, false, table, "ReadSelected", {couldNot}},
-      {false, true, 0, SeriesBlock(1, 1, 0), false, table, "ReadSelected", {couldNot}},
-      {false, true, 0, {}, true, "", "ReadAll", {error("ConvertKel2XML")}},
-      {true, true, 1, {}, false, "", "WriteAll", {"16|Error:|Could not write the data to the kelfile."}},
-      {true, true, 0, {}, true, "", "WriteAll", {error("ConvertXml2Kel")}},
+      {false, false, 0, 1, false, "", "", {}},
+      {false, false, 0, 1, false, table, "", {}},
+      {false, true, 1, 1, false, "", "ReadAll", {couldNot}},
+      {false, true, -1, 1, false, table, "ReadSelected", {couldNot}},
+      {false, true, 0, 0, false, table, "ReadSelected", {couldNot}},
+      {false, true, 0, 1, true, "", "ReadAll", {error("ConvertKel2XML")}},
+      {true, true, 1, 1, false, "", "WriteAll", {"16|Error:|Could not write the data to the kelfile."}},
+      {true, true, 0, 1, true, "", "WriteAll", {error("ConvertXml2Kel")}},
   };
   for (const Row& row : rows) {
     KelFake fake;
     fake.exists = row.exists;
     fake.status = row.status;
-    fake.read = row.read;
+    fake.times = row.times;
     fake.raise = row.raise;
     ScopedKelFileAccessFactory scope([&fake] { return std::make_unique<KelFake>(fake); });
     testing::BoxRecorder boxes;

@@ -14,6 +14,7 @@
 #include "support/DriverSupport.h"
 #include "support/RunTidemill.h"
 #include "timeseries/QXContentHandler.h"
+#include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
 namespace {
@@ -47,9 +48,10 @@ Lines RunLogged(const TempDir& dir, Lines args) {
 
 std::string Series(const std::string& location, const std::string& parameter, const std::vector<double>& times,
                    const std::function<float(std::size_t)>& value) {
-  std::string text = location + "/" + parameter + ":";
-  for (std::size_t t = 0; t < times.size(); ++t) text += " " + DateTimeText(times[t]) + "=" + NumberText(value(t));
-  return text + "\n";
+  std::string text = location;
+  text.append("/").append(parameter).append(":");
+  for (std::size_t t = 0; t < times.size(); ++t) text.append(" ").append(DateTimeText(times[t])).append("=").append(NumberText(value(t)));
+  return text.append("\n");
 }
 
 // Every series of a QX-XML file (side file included) with its instants and values.
@@ -69,7 +71,10 @@ std::string Describe(const std::string& qxFile) {
 // Every series of a Kel file, read back through the component.
 std::string DescribeKel(const std::string& kelFile) {
   SeriesBlock block;
-  const std::string error = testing::ErrorOf([&] { CreateKelFileAccess()->ReadAll(block, kelFile); });
+  const std::string error = testing::ErrorOf([&] {
+    CreateKelFileAccess()->ReadAll(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount,
+                                   kelFile, block.sLocationIDs, block.sParameterIDs, block.dtTimes);
+  });
   if (error != "no error") return error;
   std::string text;
   for (int32_t l = 1; l <= block.lLocationCount; ++l) {
