@@ -26,10 +26,7 @@ constexpr const char* kProcedure = "ConvertXml2Kel";
 // Gives each ID not seen before (compared without regard to case) the next index from 1.
 class IdIndex {
  public:
-  int32_t Add(const std::string& id) {
-    const auto [at, fresh] = index_.emplace(LowerAscii(id), static_cast<int32_t>(index_.size()) + 1);
-    return at->second;
-  }
+  void Add(const std::string& id) { index_.emplace(LowerAscii(id), static_cast<int32_t>(index_.size()) + 1); }
   int32_t Find(const std::string& id) const { return index_.at(LowerAscii(id)); }
   int32_t Count() const { return static_cast<int32_t>(index_.size()); }
 

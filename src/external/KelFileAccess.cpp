@@ -295,7 +295,7 @@ std::string ReferenceLine(double startTime, const std::string& path) {
   return line + "  (scu=       1s)";
 }
 
-// Error 9 unless the counts are whole, at least one time is given and the arrays hold every
+// Error 9 unless no count is negative, at least one time is given and the arrays hold every
 // index the counts name.
 void CheckArrays(const std::vector<float>& values, int32_t L, int32_t P, int32_t T,
                  const std::vector<std::string>& locationIDs, const std::vector<std::string>& parameterIDs,
