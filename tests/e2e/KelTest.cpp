@@ -10,11 +10,9 @@
 #include "common/Numbers.h"
 #include "common/Program.h"
 #include "driver/Main.h"
-#include "external/KelFileAccess.h"
 #include "support/DriverSupport.h"
 #include "support/RunTidemill.h"
 #include "timeseries/QXContentHandler.h"
-#include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
 namespace {
@@ -64,24 +62,6 @@ std::string Describe(const std::string& qxFile) {
     for (int32_t i = 1; i <= s->lValCounter(); ++i) times.push_back(s->dtEventDate(i));
     text += Series(s->sLocationID, s->sParameterID, times,
                    [&](std::size_t t) { return s->sngValues(static_cast<int32_t>(t + 1)); });
-  }
-  return text;
-}
-
-// Every series of a Kel file, read back through the component.
-std::string DescribeKel(const std::string& kelFile) {
-  SeriesBlock block;
-  const std::string error = testing::ErrorOf([&] {
-    CreateKelFileAccess()->ReadAll(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount,
-                                   kelFile, block.sLocationIDs, block.sParameterIDs, block.dtTimes);
-  });
-  if (error != "no error") return error;
-  std::string text;
-  for (int32_t l = 1; l <= block.lLocationCount; ++l) {
-    for (int32_t p = 1; p <= block.lParameterCount; ++p) {
-      text += Series(block.LocationID(l), block.ParameterID(p), block.dtTimes,
-                     [&](std::size_t t) { return block.Value(l, p, static_cast<int32_t>(t + 1)); });
-    }
   }
   return text;
 }
@@ -169,68 +149,60 @@ TEST(KelTest, XmlToKelToXmlKeepsIdsInstantsAndValues) {
   EXPECT_EQ(dir.Listing(), "again.bin again.xml all.xml back.kel diag.xml fromBinary.kel river.kel");
 }
 
-TEST(KelTest, XmlToKelArrangesSeriesByIdAndPosition) {
-  const auto series = [](const char* location, const char* parameter, const char* station,
+TEST(KelTest, XmlToKel) {
+  const auto series = [](const char* location, const char* parameter,
                          std::initializer_list<std::pair<const char*, const char*>> events) {
     std::string text = std::string("<series><header><locationId>") + location + "</locationId><parameterId>" +
-                       parameter + "</parameterId><stationName>" + station + "</stationName></header>";
+                       parameter + "</parameterId></header>";
     for (const auto& [time, value] : events)
       text += std::string("<event date=\"2024-03-01\" time=\"") + time + "\" value=\"" + value + "\"/>";
     return text + "</series>";
   };
-  const std::string head = "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\">";
+  const std::string head = "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\">", end = "</TimeSeries>";
   TempDir dir;
-  // A second series for a location and parameter (other letter case) overwrites as far as it
-  // reaches; values go by position whatever their times; a longer series is cut.
-  dir.Write("in.xml", head + series("A", "Q", "s1", {{"00:00:00", "1"}, {"01:00:00", "2"}, {"02:00:00", "3"}}) +
-                          series("A", "H", "s2", {{"00:00:00", "10"}, {"01:00:00", "20"}}) +
-                          series("B", "Q", "s3", {{"05:00:00", "7"}, {"06:00:00", "8"}, {"07:00:00", "9"},
-                                                  {"08:00:00", "10"}}) +
-                          series("a", "h", "s4", {{"09:00:00", "11"}}) + "</TimeSeries>");
-  EXPECT_EQ(RunLogged(dir, {"in.xml", "out.kel"}), Lines{kConverted});
+  const std::string t = dir.Path() + "/", in = ") in procedure ConvertXml2Kel of Module Mod_Main";
   const double t0 = DateSerial(2024, 3, 1);
   const std::vector<double> times = {t0, t0 + TimeSerial(1, 0, 0), t0 + TimeSerial(2, 0, 0)};
-  const auto values = [](std::vector<float> v) { return [v](std::size_t t) { return v[t]; }; };
-  EXPECT_EQ(DescribeKel(dir.File("out.kel")),
-            Series("a", "Q", times, values({1, 2, 3})) + Series("a", "h", times, values({11, 20, -999.99f})) +
-                Series("B", "Q", times, values({7, 8, 9})) + Series("B", "h", times, values({-999.99f, -999.99f, -999.99f})));
-
-  // A parse error: reported, then the series read before it are written.
-  dir.Write("cut.xml", head + series("A", "Q", "s1", {{"00:00:00", "1"}}) + "<series><header>");
-  const Lines cut = RunLogged(dir, {"cut.xml", "cut.kel"});
-  ASSERT_EQ(cut.size(), 3u);
-  EXPECT_TRUE(cut[1].starts_with("1 Error ") && cut[1].ends_with(") in procedure ConvertXml2Kel of Module Mod_Main"))
-      << cut[1];
-  EXPECT_EQ(cut[2], kConverted);
-  EXPECT_EQ(DescribeKel(dir.File("cut.kel")), Series("A", "Q", {t0}, values({1})));
-}
-
-TEST(KelTest, XmlToKelFailures) {
-  TempDir dir;
-  const std::string t = dir.Path() + "/";
-  const std::string head = "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\">";
-  const auto one = [](const std::string& location) {
-    return "<series><header><locationId>" + location +
-           "</locationId><parameterId>Q</parameterId></header><event date=\"2024-03-01\" time=\"00:00:00\" "
-           "value=\"1\"/></series>";
-  };
-  const std::string in = ") in procedure ConvertXml2Kel of Module Mod_Main";
+  const auto values = [](std::vector<float> v) { return [v](std::size_t i) { return v[i]; }; };
+  const float miss = -999.99f;
   const struct Row {
     std::string xml, out;
-    Lines log;
+    Lines log;  // before the outcome
+    std::string kel;  // empty: not converted
   } rows[] = {
-      {head + "</TimeSeries>", "out.kel", {"1 Error 9 (Subscript out of range: no series in " + t + "in.xml" + in}},
-      {head + one("Station with a long name 1") + one("Station with a long name 2") + "</TimeSeries>", "out.kel",
+      // A second series for a location and parameter (other letter case) overwrites as far as it
+      // reaches, its spelling counting; values go by position whatever their times; a longer
+      // series is cut at the first one's count.
+      {head + series("A", "Q", {{"00:00:00", "1"}, {"01:00:00", "2"}, {"02:00:00", "3"}}) +
+           series("A", "H", {{"00:00:00", "10"}, {"01:00:00", "20"}}) +
+           series("B", "Q", {{"05:00:00", "7"}, {"06:00:00", "8"}, {"07:00:00", "9"}, {"08:00:00", "10"}}) +
+           series("a", "h", {{"09:00:00", "11"}}) + end,
+       "out.kel", {},
+       Series("a", "Q", times, values({1, 2, 3})) + Series("a", "h", times, values({11, 20, miss})) +
+           Series("B", "Q", times, values({7, 8, 9})) + Series("B", "h", times, values({miss, miss, miss}))},
+      // A parse error is reported; the series read before it are written.
+      {head + series("A", "Q", {{"00:00:00", "1"}}) + "<series><header>", "out.kel",
+       {"3 Premature end of data in tag header line 1 at line 1, column 209 of " + t + "in.xml ErrorCode = 77",
+        "1 Error 77 (Premature end of data in tag header line 1 at line 1, column 209 of " + t + "in.xml" + in},
+       Series("A", "Q", {t0}, values({1}))},
+      {head + end, "out.kel", {"1 Error 9 (Subscript out of range: no series in " + t + "in.xml" + in}, ""},
+      {head + series("Station with a long name 1", "Q", {{"00:00:00", "1"}}) +
+           series("Station with a long name 2", "Q", {{"00:00:00", "1"}}) + end, "out.kel",
        {"1 Error 5 (Invalid procedure call or argument: locations 1 \"Station with a long name 1\" and 2 \"Station "
-        "with a long name 2\" both become \"Station with a long\" in the 20 characters of " + t + "out.kel" + in}},
-      {head + one("A") + "</TimeSeries>", "no/out.kel", {"1 Error 76 (Path not found: " + t + "no" + in}},
+        "with a long name 2\" both become \"Station with a long\" in the 20 characters of " + t + "out.kel" + in}, ""},
+      {head + series("A", "Q", {{"00:00:00", "1"}}) + end, "no/out.kel", {"1 Error 76 (Path not found: " + t + "no" + in}, ""},
   };
   for (const Row& row : rows) {
     dir.Write("in.xml", row.xml);
     Lines expected = row.log;
-    expected.push_back(kNotConverted);
+    expected.push_back(row.kel.empty() ? kNotConverted : kConverted);
     EXPECT_EQ(RunLogged(dir, {"in.xml", row.out}), expected);
-    EXPECT_EQ(dir.Listing(), "diag.xml in.xml");
+    EXPECT_EQ(dir.Listing(), row.kel.empty() ? "diag.xml in.xml" : "diag.xml in.xml out.kel");
+    if (!row.kel.empty()) {
+      RunLogged(dir, {"out.kel", "back.xml", "/debug"});
+      EXPECT_EQ(Describe(dir.File("back.xml")), row.kel);
+    }
+    for (const char* f : {"out.kel", "back.xml"}) std::filesystem::remove(dir.File(f));
   }
 }
 
