@@ -270,8 +270,10 @@ TEST(KelTest, BadKelFilesAndTables) {
     std::filesystem::remove(dir.File("t.ini"));
     EXPECT_EQ(dir.Listing(), "diag.xml");
   }
-  // NumberOfLocations=2.5 counts as 2.
+  // The writer's failure is not reported by the conversion.
   dir.Write("in.kel", kel);
+  EXPECT_EQ(RunLogged(dir, {"in.kel", "no/out.xml"}), (Lines{kBinaryForm, kNotConverted}));
+  // NumberOfLocations=2.5 counts as 2.
   dir.Write("t.ini", Replaced(table, "=2\r", "=2.5\r"));
   EXPECT_EQ(RunLogged(dir, {"in.kel", "out.xml", "/conversiontable", "t.ini"}), (Lines{kBinaryForm, kConverted}));
 }
