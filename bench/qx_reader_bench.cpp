@@ -21,17 +21,17 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "common/DateTime.h"
 #include "common/Numbers.h"
 #include "timeseries/QXContentHandler.h"
 
 using namespace tidemill;
+using tidemill::bench::Clock;
+using tidemill::bench::PushParse;
+using tidemill::bench::Seconds;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // Writes a file through a buffer of a few megabytes: a generated file is never held whole.
 class Output {
@@ -133,29 +133,6 @@ void Remove(const Files& f) {
 double FileMegabytes(const std::string& path) {
   std::ifstream probe(path, std::ios::binary | std::ios::ate);
   return static_cast<double>(probe.tellg()) / 1e6;
-}
-
-void NoStart(void*, const xmlChar*, const xmlChar*, const xmlChar*, int, const xmlChar**, int, int, const xmlChar**) {}
-void NoEnd(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
-void NoText(void*, const xmlChar*, int) {}
-
-// The baseline: libxml2's SAX2 push parser with empty callbacks, fed in 1 MiB blocks.
-double PushParse(const std::string& path) {
-  const auto t0 = Clock::now();
-  xmlSAXHandler h{};
-  h.initialized = XML_SAX2_MAGIC;
-  h.startElementNs = NoStart;
-  h.endElementNs = NoEnd;
-  h.characters = NoText;
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  std::vector<char> block(1 << 20);
-  xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&h, nullptr, nullptr, 0, path.c_str());
-  std::size_t n;
-  while ((n = std::fread(block.data(), 1, block.size(), in)) > 0) xmlParseChunk(ctxt, block.data(), static_cast<int>(n), 0);
-  xmlParseChunk(ctxt, nullptr, 0, 1);
-  xmlFreeParserCtxt(ctxt);
-  std::fclose(in);
-  return Seconds(t0);
 }
 
 // The reading layer with handlers that do nothing: what the adapter adds to libxml2.

@@ -27,9 +27,13 @@ show() {
   for file in *; do
     [ -f "$file" ] || continue
     echo "  -- $file ($(wc -c <"$file") bytes)"
-    tr -d '\r' <"$file" | head -n 40 | sed 's/^/  | /'
+    case "$file" in
+      *.kel | *.map | *.bin) od -A d -t x1z -v "$file" | head -n 16 | sed 's/^/  | /' ;;
+      *) tr -d '\r' <"$file" | head -n 40 | sed 's/^/  | /' ;;
+    esac
   done
-  rm -f ./*
+  # KEEP=1 leaves the files for the next command.
+  [ -n "${KEEP:-}" ] || rm -f ./*
 }
 
 show "$samples/level.abr" level.xml /batch /diagfile diag.xml
@@ -39,3 +43,15 @@ show "$samples/flow.xml" flow.tms /batch /conversiontable "$samples/table.ini" /
 # is looked for in the current directory; the server rewrites its values there.
 cp "$samples/editnode.fnm" .
 show "$samples/flow.xml" flow.bin /batch /conversiontable "$samples/table.ini" /diagfile diag.xml
+
+# Kel history and map files: a Kel file to QX-XML by the conversion table, a map file to QX-XML,
+# and a round trip Kel -> QX-XML -> Kel -> QX-XML whose two QX-XML files are the same.
+show "$samples/river.kel" selected.xml /batch /conversiontable "$samples/kel-table.ini" /diagfile diag.xml
+show "$samples/river.map" map.xml /batch /diagfile diag.xml
+KEEP=1 show "$samples/river.kel" river.xml /batch /debug /diagfile diag.xml
+mv river.xml first.xml
+KEEP=1 show first.xml river.kel /batch /diagfile diag.xml
+KEEP=1 show river.kel river.xml /batch /debug /diagfile diag.xml
+echo
+cmp first.xml river.xml && echo "first.xml and river.xml are identical: the round trip kept every series"
+rm -f ./*

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace tidemill {
 
@@ -10,5 +11,15 @@ namespace tidemill {
 // document of a hundred megabytes then costs a few hundred page faults instead of tens of
 // thousands. Only a hint; the buffer works the same without it.
 void ReserveLargeBuffer(std::string& buffer, std::size_t size);
+
+// Asks the kernel to back the whole huge pages of [data, data + bytes) with huge pages.
+void AdviseHugePages(const void* data, std::size_t bytes);
+
+// Reserves room for count elements, the memory advised as ReserveLargeBuffer's.
+template <class T>
+void ReserveLargeBuffer(std::vector<T>& buffer, std::size_t count) {
+  buffer.reserve(count);
+  AdviseHugePages(buffer.data(), buffer.capacity() * sizeof(T));
+}
 
 }  // namespace tidemill

@@ -102,4 +102,15 @@ std::string_view CutToChars(std::string_view text, std::size_t maxChars) {
   return text.substr(0, i);
 }
 
+std::string_view CutToBytes(std::string_view text, std::size_t maxBytes) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t len = Utf8SequenceLength(text, i);
+    const std::size_t next = i + (len == 0 ? 1 : len);
+    if (next > maxBytes) break;
+    i = next;
+  }
+  return text.substr(0, i);
+}
+
 }  // namespace tidemill

@@ -31,5 +31,8 @@ std::string LegacyToUtf8(std::string_view text);
 
 // The longest prefix of UTF-8 text that holds at most maxChars characters.
 std::string_view CutToChars(std::string_view text, std::size_t maxChars);
+// The longest prefix of UTF-8 text that holds at most maxBytes bytes and ends at a character
+// boundary (fixed-width fields of 8-bit files).
+std::string_view CutToBytes(std::string_view text, std::size_t maxBytes);
 
 }  // namespace tidemill

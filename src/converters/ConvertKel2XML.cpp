@@ -1,11 +1,111 @@
+#include <string>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/Numbers.h"
+#include "common/Paths.h"
+#include "common/Text.h"
+#include "config/ReadIniSection.h"
 #include "converters/Converters.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
+#include "external/KelFileAccess.h"
+#include "timeseries/QXWriter.h"
 
 namespace tidemill {
 
-bool ConvertKel2XML(const std::string&, const std::string&, const std::string&) {
-  ReportMessage("This conversion is not available in this build.", kStyleCritical, "Error:", kLevelError);
-  return false;
+namespace {
+
+constexpr const char* kProcedure = "ConvertKel2XML";
+constexpr const char* kCouldNotRead = "Could not read the data from the kelfile.";
+
+void ReportError(const std::string& message) { ReportMessage(message, kStyleCritical, "Error:", kLevelError); }
+
+// One section of the table: the model names and the QX-XML IDs of its entries.
+struct Entries {
+  std::vector<std::string> modelNames;
+  std::vector<std::string> xmlIDs;
+};
+
+// Reads the entries of section ("Locations", "NumberOfLocations", "Location"); false after
+// reporting a count of 0. Entries are read one by one up to the first missing model name, which
+// is an error naming the key: a count far beyond the entries is refused before anything is
+// allocated for it.
+bool ReadEntries(const std::string& table, const char* section, const char* countKey, const char* what,
+                 Entries& entries) {
+  clsReadIniSection reader;
+  reader.File(table);
+  reader.Section(section);
+  reader.ReadSection();
+  const int32_t count = RoundHalfEven32(LeadingNumber(reader.GetKey(countKey, "0")));
+  if (count == 0) {
+    ReportError("No " + LowerAscii(section) + " defined in ConversionTable file: " + table);
+    return false;
+  }
+  // No value read from a table holds a line end, so this default tells a missing key.
+  constexpr const char* kMissing = "\n";
+  for (int32_t i = 1; i <= count; ++i) {
+    const std::string number = IntegerText(i);
+    const std::string modelKey = number + " Kel" + what;
+    std::string modelName = reader.GetKey(modelKey, kMissing);
+    if (modelName == kMissing) {
+      throw DetailedError(kErrSubscript, "key \"" + modelKey + "\" missing from section \"" + section + "\" of " +
+                                             table + ", which gives " + countKey + "=" + IntegerText(count));
+    }
+    std::string xmlID = reader.GetKey(number + " XML" + what, modelName);
+    if (DebugMode) {
+      ReportMessage("Converting " + LowerAscii(what) + " " + number + ": " + modelName + " to " + xmlID,
+                    kStyleInformation, "Info:", kLevelDetail);
+    }
+    entries.modelNames.push_back(std::move(modelName));
+    entries.xmlIDs.push_back(std::move(xmlID));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile, const std::string& conversionTable) {
+  return RunReportingErrors(kProcedure, [&] {
+    const std::unique_ptr<KelFileAccess> kel = CreateKelFileAccess();
+    kel->OpenFiles(inputFile, inputFile, true, true);
+    if (!kel->FileItem(1).Exists) return false;
+
+    SeriesBlock block;
+    if (conversionTable.empty()) {
+      if (DebugMode) ReportMessage("Converting all locations", kStyleInformation, "Info:", kLevelDetail);
+      if (kel->ReadAll(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount, inputFile,
+                       block.sLocationIDs, block.sParameterIDs, block.dtTimes) != 0) {
+        ReportError(kCouldNotRead);
+        return false;
+      }
+    } else {
+      if (!FileExists(conversionTable)) {
+        ReportError("ConversionTable file not found: " + conversionTable);
+        return false;
+      }
+      const std::string table = ResolveRelativePath(conversionTable);
+      Entries locations, parameters;
+      if (!ReadEntries(table, "Locations", "NumberOfLocations", "Location", locations)) return false;
+      if (!ReadEntries(table, "Parameters", "NumberOfParameters", "Parameter", parameters)) return false;
+      if (kel->ReadSelected(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount, inputFile,
+                            locations.modelNames, parameters.modelNames, block.sLocationIDs, block.sParameterIDs,
+                            block.dtTimes) != 0 ||
+          block.lLocationCount == 0 || block.lParameterCount == 0 || block.lTimeCount == 0) {
+        ReportError(kCouldNotRead);
+        return false;
+      }
+      // Results are named by position: entry i of the table names location i of the block.
+      block.sLocationIDs = std::move(locations.xmlIDs);
+      block.sParameterIDs = std::move(parameters.xmlIDs);
+    }
+
+    clsOrvaQXTimeSeries writer;
+    bool writeBinary = !DebugMode;
+    std::string errorMessage;
+    return writer.Write_QX_XML_File(outputFile, block, kSeriesTypeInstantaneous, writeBinary, nullptr,
+                                    errorMessage);
+  });
 }
 
 }  // namespace tidemill

@@ -1,5 +1,6 @@
 #include "timeseries/QXWriter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -65,13 +66,6 @@ class EventHeads {
     line_.resize(slot_ + kMaxNumberText + 3);
   }
 
-  // The most that the events of one series take.
-  std::size_t SeriesBytes() const {
-    std::size_t bytes = 0;
-    for (const std::size_t n : lengths_) bytes += n + kMaxNumberText + 3;
-    return bytes;
-  }
-
   // <event date="yyyy-mm-dd" time="hh:mm:ss" value="number"/> of time t, with its line start.
   std::string_view Event(std::size_t t, float value) {
     char* line = line_.data();
@@ -104,15 +98,29 @@ void WriteStampElement(XmlWriter& w, const char* name, const Stamp& s) {
   w.EndElement();
 }
 
-// Upper bound of the document's size, so the buffer is allocated once. eventBytes: the
-// events of one series.
-std::size_t EstimateSize(const SeriesBlock& block, std::size_t series, std::size_t eventBytes) {
-  std::size_t ids = 0;
-  for (int32_t l = 1; l <= block.lLocationCount; ++l) ids += block.LocationID(l).size() * block.lParameterCount;
-  for (int32_t p = 1; p <= block.lParameterCount; ++p) ids += block.ParameterID(p).size() * block.lLocationCount;
-  // An escaped character takes at most 6 bytes ("&quot;"); a header's fixed markup about 400.
-  return 1024 + ids * 6 + series * (512 + eventBytes);
-}
+// The document on its way to its file: built in a buffer that goes to the file each time it
+// holds a few megabytes, so that a document of any size needs no more memory than that.
+class DocumentOutput {
+ public:
+  explicit DocumentOutput(AtomicFile& file) : file_(file) { ReserveLargeBuffer(text_, kBlock + kBlock / 8); }
+  std::string& Text() { return text_; }
+  // Passes the buffer on once it holds a block.
+  void Spill() {
+    if (text_.size() >= kBlock) Flush();
+  }
+  void Flush() {
+    file_.Write(text_);
+    text_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{4} << 20;
+  AtomicFile& file_;
+  std::string text_;
+};
+
+// Events are written in runs of this many between checks of the buffer.
+constexpr std::size_t kEventRun = 1024;
 
 // The values of the written series as little-endian singles, in the order of the XML file.
 class SideFileData {
@@ -191,10 +199,10 @@ void WriteHeader(XmlWriter& w, const HeaderShared& shared, const std::string& lo
   w.EndElement();
 }
 
-// The XML document of the selected series; in binary form their values go to side instead of
-// "event" elements.
-std::string BuildDocument(const SeriesBlock& block, int32_t seriesType, const std::optional<int64_t>& step,
-                          const Selection* selection, SideFileData* side) {
+// Writes the XML document of the selected series to out; in binary form their values go to
+// side instead of "event" elements.
+void WriteDocument(const SeriesBlock& block, int32_t seriesType, const std::optional<int64_t>& step,
+                   const Selection* selection, SideFileData* side, DocumentOutput& out) {
   const std::span<const double> times(block.dtTimes.data(), static_cast<std::size_t>(block.lTimeCount));
   HeaderShared shared;
   shared.seriesType = seriesType;
@@ -208,16 +216,7 @@ std::string BuildDocument(const SeriesBlock& block, int32_t seriesType, const st
   EventHeads heads;
   if (side == nullptr) heads = EventHeads(times, XmlWriter::LineStart(2));
 
-  std::size_t written = 0;
-  for (int32_t l = 1; l <= block.lLocationCount; ++l) {
-    for (int32_t p = 1; p <= block.lParameterCount; ++p) {
-      if (IsSeriesSelected(selection, block.LocationID(l), block.ParameterID(p))) ++written;
-    }
-  }
-  std::string document;
-  ReserveLargeBuffer(document, EstimateSize(block, written, heads.SeriesBytes()));
-
-  XmlWriter w(document);
+  XmlWriter w(out.Text());
   w.StartDocument();
   w.StartElement("TimeSeries");
   w.Attribute("xmlns", kQXNamespace);
@@ -237,18 +236,23 @@ std::string BuildDocument(const SeriesBlock& block, int32_t seriesType, const st
         side->Add(l, p);
       } else {
         const float* values = block.Series(l, p).data();
-        for (std::size_t t = 0; t < times.size(); ++t) w.RawElement(heads.Event(t, values[t]));
+        for (std::size_t first = 0; first < times.size(); first += kEventRun) {
+          const std::size_t end = std::min(times.size(), first + kEventRun);
+          for (std::size_t t = first; t < end; ++t) w.RawElement(heads.Event(t, values[t]));
+          out.Spill();
+        }
       }
       w.EndElement();
+      out.Spill();
     }
   }
   w.EndDocument();
-  return document;
+  out.Flush();
 }
 
-// Writes the XML file and, when side is given, its side file; removes an old side file in XML form.
-void SaveFiles(const std::string& fileName, const std::string& sideFile, const std::string& document,
-               SideFileData* side) {
+// Completes the XML file written to xmlOut and, when side is given, writes its side file;
+// removes an old side file in XML form.
+void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* side) {
   // Both files are written and made durable before either replaces its target. The side file
   // goes first, so the XML never appears without the values it refers to.
   std::optional<AtomicFile> sideOut;
@@ -257,8 +261,6 @@ void SaveFiles(const std::string& fileName, const std::string& sideFile, const s
     side->WriteTo(*sideOut);
     sideOut->Close();
   }
-  AtomicFile xmlOut(fileName);
-  xmlOut.Write(document);
   xmlOut.Close();
   if (sideOut) sideOut->Commit();
   try {
@@ -270,7 +272,7 @@ void SaveFiles(const std::string& fileName, const std::string& sideFile, const s
   }
   // An old side file would lend its values to the new XML; it goes only once the new XML is in
   // place, so a failed write leaves the old pair intact. A failed removal is no failure.
-  if (!sideOut && sideFile != fileName) Fs().Remove(sideFile);
+  if (!sideOut && sideFile != xmlOut.Target()) Fs().Remove(sideFile);
 }
 
 }  // namespace
@@ -320,8 +322,11 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
     // ignores an empty side file, so both forms read back as no series at all.
     SideFileData side(block);
     SideFileData* values = WriteBinary ? &side : nullptr;
-    const std::string document = BuildDocument(block, SeriesType, step, selection, values);
-    SaveFiles(FileName, sideFile, document, values);
+    // The XML goes to its temporary file as it is made; nothing replaces a target before the end.
+    AtomicFile xmlOut(FileName);
+    DocumentOutput document(xmlOut);
+    WriteDocument(block, SeriesType, step, selection, values, document);
+    SaveFiles(xmlOut, sideFile, values);
 
     ErrorMessage.clear();
     return true;

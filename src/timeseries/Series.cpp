@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -108,9 +109,45 @@ void clsSeries::RegularInstants(int32_t count, double start, double step) {
   if (count > 0) Slot(count);
   // Instants beyond the new rule, kept by an earlier one, go into the storage first.
   if (regularCount_ > 0) StoreRegularInstants();
+  secondsRule_ = false;
   regularCount_ = count > 0 ? static_cast<std::size_t>(count) : 0;
   regularStart_ = start;
   regularStep_ = step;
+}
+
+double clsSeries::SecondsInstant(int64_t seconds) {
+  const int64_t day = seconds / 86400 - (seconds % 86400 < 0 ? 1 : 0);
+  return static_cast<double>(day) + static_cast<double>(seconds - day * 86400) / 86400.0;
+}
+
+bool clsSeries::FollowsRule(std::size_t slot, double value) {
+  if (slot < regularCount_) return RegularInstant(slot) == value;
+  // Whole seconds of the value, when it is one: within about 27000 years of the epoch, so that
+  // no step times an index leaves 64 bits unnoticed.
+  const auto wholeSeconds = [](double v, int64_t& seconds) {
+    if (!(v > -1e7 && v < 1e7)) return false;
+    seconds = static_cast<int64_t>(std::llround(v * 86400.0));
+    return SecondsInstant(seconds) == v;
+  };
+  int64_t seconds = 0;
+  if (regularCount_ == 0) {
+    if (!wholeSeconds(value, seconds)) return false;
+    secondsRule_ = true;
+    startSecond_ = seconds;
+    stepSecond_ = 0;
+  } else if (secondsRule_ && regularCount_ == 1) {
+    if (!wholeSeconds(value, seconds)) return false;
+    stepSecond_ = seconds - startSecond_;
+  } else {
+    int64_t offset = 0;
+    if (secondsRule_ && (__builtin_mul_overflow(static_cast<int64_t>(slot), stepSecond_, &offset) ||
+                         __builtin_add_overflow(startSecond_, offset, &offset))) {
+      return false;
+    }
+    if (RegularInstant(slot) != value) return false;
+  }
+  ++regularCount_;
+  return true;
 }
 
 void clsSeries::StoreRegularInstants() {

@@ -47,8 +47,11 @@ class clsSeries {
     const std::size_t slot = Slot(Index);
     return slot < regularCount_ ? RegularInstant(slot) : instants_.Get(slot);
   }
+  // Instants that go on at one step of whole seconds, as the reader gives them, are kept as
+  // that rule and take no storage.
   void dtEventDate(int32_t Index, double vNewValue) {
     const std::size_t slot = Slot(Index);
+    if (slot <= regularCount_ && FollowsRule(slot, vNewValue)) return;
     if (slot < regularCount_) StoreRegularInstants();
     instants_.Set(slot, vNewValue);
   }
@@ -135,10 +138,17 @@ class clsSeries {
   }
   [[noreturn]] void ThrowOutOfRange(int32_t index) const;
 
-  // The same arithmetic as the side file's reading has always used: start + (index - 1) * step.
+  // The side file's rule, the same arithmetic as its reading has always used: start +
+  // (index - 1) * step; or the rule of whole seconds, the day and the fraction of the day as the
+  // reader adds them.
   double RegularInstant(std::size_t slot) const {
+    if (secondsRule_) return SecondsInstant(startSecond_ + static_cast<int64_t>(slot) * stepSecond_);
     return regularStart_ + static_cast<double>(static_cast<int32_t>(slot)) * regularStep_;
   }
+  static double SecondsInstant(int64_t seconds);
+  // True when value is the rule's instant of slot (at most regularCount_), the rule extended
+  // to take it in where slot is the first past it.
+  bool FollowsRule(std::size_t slot, double value);
   // Writes the instants kept as a rule into the storage, before one of them changes.
   void StoreRegularInstants();
 
@@ -149,6 +159,9 @@ class clsSeries {
   std::size_t regularCount_ = 0;
   double regularStart_ = 0;
   double regularStep_ = 0;
+  bool secondsRule_ = false;
+  int64_t startSecond_ = 0;
+  int64_t stepSecond_ = 0;
   Blocks<float> values_;
   Blocks<double> instants_;
   Blocks<int32_t> flags_;

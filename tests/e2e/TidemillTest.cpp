@@ -112,21 +112,23 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
 TEST_F(TidemillTest, EachRouteReachesItsConverter) {
   const std::string samples = TIDEMILL_SAMPLES;
   dir_.Write("in.kel", "");
-  const std::pair<std::string, std::string> rows[] = {
-      {"in.kel", "out.tms"},
-      {samples + "/level.abr", "out"},
-      {samples + "/flow.xml", "OUT.TMS"},
-      {samples + "/flow.xml", "out"},
+  const std::string stub = kNotAvailable + " " + kNotConverted;
+  const std::tuple<std::string, std::string, std::string> rows[] = {
+      {"in.kel", "out.tms", "No locations defined in ConversionTable file: " + samples + "/table.ini " + kNotConverted},
+      {samples + "/level.abr", "out", stub},
+      {samples + "/flow.xml", "OUT.TMS", stub},
+      {samples + "/flow.xml", "out", "File has been converted succesfully."},
   };
-  for (const auto& [in, out] : rows) {
+  for (const auto& [in, out, messages] : rows) {
     const Outcome o =
         RunTidemill(dir_.Path(), {in, out, "/batch", "/diagfile", "d.xml", "/conversiontable", samples + "/table.ini"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     const std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(dir_.File("d.xml")), "tidemill");
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[3].second + " " + lines[6].second + " " + lines[7].second,
-              "FileOut = " + t_ + out + " " + kNotAvailable + " " + kNotConverted);
+    ASSERT_GE(lines.size(), 7u);
+    std::string tail;
+    for (std::size_t i = 6; i < lines.size(); ++i) tail += (i > 6 ? " " : "") + lines[i].second;
+    EXPECT_EQ(lines[3].second + " " + tail, "FileOut = " + t_ + out + " " + messages);
   }
 }
 

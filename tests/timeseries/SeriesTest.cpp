@@ -1,3 +1,4 @@
+#include "common/DateTime.h"
 #include "timeseries/Series.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ TEST(SeriesTest, EntriesAcrossStorageBlocks) {
   EXPECT_EQ(s.StorageBytes(), 0u);
   for (int32_t k = 1; k <= 3 * kBlock + 1; ++k) {
     s.lValCounter(k);
-    s.dtEventDate(k, k + 0.25);
+    s.dtEventDate(k, k + 1e-6);  // not whole seconds: stored
     s.sngValues(k, static_cast<float>(-k));
     s.lFlag(k, k % 1000);
     if (k == kBlock || k == kBlock + 1) {
@@ -90,7 +91,7 @@ TEST(SeriesTest, EntriesAcrossStorageBlocks) {
     }
   }
   for (int32_t k = 1; k <= 3 * kBlock + 1; ++k) {
-    ASSERT_EQ(s.dtEventDate(k), k + 0.25) << k;
+    ASSERT_EQ(s.dtEventDate(k), k + 1e-6) << k;
     ASSERT_EQ(s.sngValues(k), static_cast<float>(-k)) << k;
     ASSERT_EQ(s.lFlag(k), k % 1000) << k;
   }
@@ -116,7 +117,7 @@ TEST(SeriesTest, ZerosPastTheWrittenEntriesTakeNoStorage) {
   clsSeries s;
   for (int32_t k = 1; k <= kBlock + 1; ++k) {
     s.lValCounter(k);
-    s.dtEventDate(k, k);
+    s.dtEventDate(k, k + 1e-6);
     s.sngValues(k, k == 7 ? -0.0f : 0.0f);
     s.lFlag(k, 0);
   }
@@ -193,6 +194,24 @@ TEST(SeriesTest, RegularInstantsReadAsWrittenOnesAndTakeNoStorage) {
   large.RegularInstants(large.lValCounter(), start, step);
   EXPECT_EQ(large.StorageBytes(), 0u);
   EXPECT_EQ(large.dtEventDate(large.lValCounter()), rule(large.lValCounter()));
+}
+
+TEST(SeriesTest, InstantsAtOneStepOfWholeSecondsTakeNoStorage) {
+  // Hourly instants as the reader makes them (day + fraction), one of them off the step.
+  const auto hourly = [](int32_t i) { return DateSerial(1899, 12, 20 + (i - 1) / 24) + TimeSerial((i - 1) % 24, 0, 0); };
+  const auto instant = [&](int32_t i) { return i == 5000 ? hourly(i) + 1e-6 : hourly(i); };
+  clsSeries s;
+  s.lValCounter(3 * static_cast<int32_t>(clsSeries::kBlockSize));
+  for (int32_t i = 1; i <= s.lValCounter(); ++i) s.dtEventDate(i, instant(i));
+  EXPECT_EQ(s.StorageBytes(), 3 * clsSeries::kBlockSize * sizeof(double));  // from event 5000 on
+  for (int32_t i = 1; i <= s.lValCounter(); ++i) ASSERT_EQ(s.dtEventDate(i), instant(i)) << i;
+
+  clsSeries kept;
+  for (int32_t i = 1; i <= 4000; ++i) kept.dtEventDate(i, hourly(i));
+  EXPECT_EQ(kept.StorageBytes(), 0u);
+  kept.dtEventDate(2, 0.5);  // within the rule: the others stay as they were
+  kept.dtEventDate(4001, hourly(4001));
+  for (int32_t i = 1; i <= 4001; ++i) ASSERT_EQ(kept.dtEventDate(i), i == 2 ? 0.5 : hourly(i)) << i;
 }
 
 TEST(SeriesTest, LoweringTheCountKeepsTheEntriesAbove) {

@@ -1,0 +1,119 @@
+// Both Kel conversions against the outcomes of the component that only a fake gives, and the
+// Kel write failing at each step.
+#include <gtest/gtest.h>
+
+#include "converters/Converters.h"
+#include "external/KelFileAccess.h"
+#include "support/FaultyFileSystem.h"
+
+namespace tidemill {
+namespace {
+
+const std::string kOneSeries = "<TimeSeries><series><header><locationId>A</locationId><parameterId>Q</parameterId>"
+                               "</header><event date=\"2024-03-01\" time=\"00:00:00\" value=\"1\"/></series></TimeSeries>";
+
+// Gives what a test sets: a model file that does not exist, a status other than 0, an error.
+struct KelFake : KelFileAccess {
+  bool exists = true;
+  int32_t status = 0;
+  int32_t times = 1;  // the time count a read gives
+  bool raise = false;
+  std::shared_ptr<std::string> calls = std::make_shared<std::string>();
+
+  void OpenFiles(const std::string&, const std::string&, bool, bool) override {}
+  KelFileItem FileItem(int16_t) override { return {exists}; }
+  int32_t ReadAll(std::vector<float>&, int32_t&, int32_t&, int32_t& T, const std::string&, std::vector<std::string>&,
+                  std::vector<std::string>&, std::vector<double>&) override {
+    return Give("ReadAll", T);
+  }
+  int32_t ReadSelected(std::vector<float>&, int32_t& L, int32_t& P, int32_t& T, const std::string&,
+                       const std::vector<std::string>&, const std::vector<std::string>&, std::vector<std::string>&,
+                       std::vector<std::string>&, std::vector<double>&) override {
+    L = P = 1;
+    return Give("ReadSelected", T);
+  }
+  int32_t WriteAll(const std::vector<float>&, int32_t, int32_t, int32_t, const std::string&,
+                   const std::vector<std::string>&, const std::vector<std::string>&, const std::vector<double>&,
+                   const std::array<std::string, 3>&, double, double, const std::vector<std::string>&,
+                   const std::vector<std::string>&) override {
+    int32_t unused = 0;
+    return Give("WriteAll", unused);
+  }
+  int32_t Give(const char* call, int32_t& timeCount) {
+    *calls += call;
+    if (raise) throw DetailedError(kErrDeviceIO, "in.kel");
+    timeCount = times;
+    return status;
+  }
+};
+
+TEST(KelConvertersTest, ComponentOutcomes) {
+  testing::TempDir dir;
+  const std::string table = dir.Write("t.ini", "[Locations]\nNumberOfLocations=1\n1 KelLocation=A\n"
+                                               "[Parameters]\nNumberOfParameters=1\n1 KelParameter=Q\n");
+  const std::string in = dir.Write("in.xml", kOneSeries);
+  const std::string couldNot = "16|Error:|Could not read the data from the kelfile.";
+  const auto error = [](const char* procedure) {
+    return "16|Error:|Error 57 (Device I/O error: in.kel) in procedure " + std::string(procedure) +
+           " of Module Mod_Main";
+  };
+  const struct Row {
+    bool toKel, exists;
+    int32_t status;
+    int32_t times;
+    bool raise;
+    std::string table, calls;
+    std::vector<std::string> boxes;
+  } rows[] = {
+      {false, false, 0, 1, false, "", "", {}},
+      {false, false, 0, 1, false, table, "", {}},
+      {false, true, 1, 1, false, "", "ReadAll", {couldNot}},
+      {false, true, -1, 1, false, table, "ReadSelected", {couldNot}},
+      {false, true, 0, 0, false, table, "ReadSelected", {couldNot}},
+      {false, true, 0, 1, true, "", "ReadAll", {error("ConvertKel2XML")}},
+      {true, true, 1, 1, false, "", "WriteAll", {"16|Error:|Could not write the data to the kelfile."}},
+      {true, true, 0, 1, true, "", "WriteAll", {error("ConvertXml2Kel")}},
+  };
+  for (const Row& row : rows) {
+    KelFake fake;
+    fake.exists = row.exists;
+    fake.status = row.status;
+    fake.times = row.times;
+    fake.raise = row.raise;
+    ScopedKelFileAccessFactory scope([&fake] { return std::make_unique<KelFake>(fake); });
+    testing::BoxRecorder boxes;
+    EXPECT_FALSE(row.toKel ? ConvertXml2Kel(in, dir.File("out.kel"))
+                           : ConvertKel2XML("in.kel", dir.File("out.xml"), row.table));
+    EXPECT_EQ(*fake.calls, row.calls);
+    EXPECT_EQ(boxes.boxes, row.boxes);
+  }
+  EXPECT_EQ(dir.Listing(), "in.xml t.ini");
+}
+
+TEST(KelConvertersTest, FailedKelWritesLeaveThePreviousFile) {
+  testing::TempDir dir;
+  const std::string in = dir.Write("in.xml", kOneSeries);
+  const std::string out = dir.Write("out.kel", "the previous file");
+  const std::string procedure = ") in procedure ConvertXml2Kel of Module Mod_Main";
+  const std::pair<std::function<void(testing::FaultyFileSystem&)>, std::string> rows[] = {
+      {[](auto& fs) { fs.failCreate = true; }, "Error 70 (Permission denied: " + out},
+      {[](auto& fs) { fs.failWriteAfter = 0; }, "Error 61 (Disk full: " + out},
+      {[](auto& fs) { fs.failWriteAfter = 212; }, "Error 61 (Disk full: " + out},  // past the header
+      {[](auto& fs) { fs.failClose = true; }, "Error 57 (Device I/O error: " + out + ": Input/output error"},
+      {[](auto& fs) { fs.failRename = true; }, "Error 70 (Permission denied: " + out},
+  };
+  for (const auto& [fault, box] : rows) {
+    testing::FaultyFileSystem fs;
+    fs.only = out;
+    fault(fs);
+    ScopedFileSystem scope(fs);
+    testing::BoxRecorder boxes;
+    EXPECT_FALSE(ConvertXml2Kel(in, out));
+    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"16|Error:|" + box + procedure});
+    EXPECT_EQ(testing::Slurp(out), "the previous file");
+    EXPECT_EQ(dir.Listing(), "in.xml out.kel");
+  }
+}
+
+}  // namespace
+}  // namespace tidemill
