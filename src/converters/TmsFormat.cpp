@@ -1,6 +1,6 @@
 #include "converters/TmsFormat.h"
 
-#include <cmath>
+#include <charconv>
 
 #include "common/Error.h"
 #include "common/Numbers.h"
@@ -46,15 +46,11 @@ void AppendRightAligned(std::string& out, std::string_view text, std::size_t wid
 }
 
 void AppendRightAligned(std::string& out, int64_t value, std::size_t width) {
-  AppendRightAligned(out, IntegerText(value), width);
+  char text[24];
+  AppendRightAligned(out, std::string_view(text, std::to_chars(text, text + sizeof text, value).ptr), width);
 }
 
 }  // namespace
-
-float TmsValue(float value) {
-  // A single times 1000 is exact in a double, so only the rounding itself rounds.
-  return static_cast<float>(std::nearbyint(static_cast<double>(value) * 1000.0) / 1000.0);
-}
 
 void WriteTmsHeader(std::string& out, std::string_view parameterID) {
   out += kHeader;
@@ -90,7 +86,7 @@ void WriteTmsDataRecord(std::string& out, int32_t year, int32_t decade, int32_t 
   AppendRightAligned(out, day, 4);
   for (const float value : values) {
     char text[kMaxNumberText];
-    std::size_t length = static_cast<std::size_t>(AppendNumberText(TmsValue(value), text) - text);
+    std::size_t length = static_cast<std::size_t>(AppendThousandthsText(value, text) - text);
     if (length > 10) length = 10;
     out.append(10 - length, ' ');
     out.append(text, length);

@@ -32,10 +32,8 @@ void WriteTmsHeader(std::string& out, std::string_view parameterID);
 void WriteTmsStationRecords(std::string& out, int32_t stationCount, std::span<const TmsStation> stations,
                             int32_t unitIndex);
 
-// Appends the data record of one time: its year, decade and day, then the values in station order.
+// Appends the data record of one time: its year, decade and day, then the values in station
+// order, each rounded to 3 decimals (halves to even).
 void WriteTmsDataRecord(std::string& out, int32_t year, int32_t decade, int32_t day, std::span<const float> values);
-
-// A value as a TMS file holds it: rounded to 3 decimals, halves to even, in single precision.
-float TmsValue(float value);
 
 }  // namespace tidemill
