@@ -1,6 +1,8 @@
 #include "converters/TmsFormat.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "common/Error.h"
 #include "common/Numbers.h"
@@ -84,12 +86,13 @@ void WriteTmsDataRecord(std::string& out, int32_t year, int32_t decade, int32_t 
   AppendRightAligned(out, year, 4);
   AppendRightAligned(out, decade, 4);
   AppendRightAligned(out, day, 4);
+  // Ten blanks, then the text: the field is the ten characters that end where the text ends,
+  // or with its tenth character when it is longer.
+  char field[10 + kMaxNumberText];
+  std::memset(field, ' ', 10);
   for (const float value : values) {
-    char text[kMaxNumberText];
-    std::size_t length = static_cast<std::size_t>(AppendThousandthsText(value, text) - text);
-    if (length > 10) length = 10;
-    out.append(10 - length, ' ');
-    out.append(text, length);
+    const auto length = static_cast<std::size_t>(AppendThousandthsText(value, field + 10) - (field + 10));
+    out.append(field + std::min<std::size_t>(length, 10), 10);
   }
   out += kEnd;
 }
