@@ -33,4 +33,6 @@ show() {
 }
 
 show "$samples/level.abr" level.xml /batch /diagfile diag.xml
+# The run-simulation file is rewritten in place: the demo works on a copy.
+cp "$samples/runsimp.sim" run.sim
 show "$samples/flow.xml" flow.tms /batch /conversiontable "$samples/table.ini" /diagfile diag.xml

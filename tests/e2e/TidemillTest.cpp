@@ -121,7 +121,7 @@ TEST_F(TidemillTest, EachRouteReachesItsConverter) {
       {"in.kel", "out.tms", stub},
       {samples + "/level.abr", "out", "Not in debugMode, so writing QX file with binary data section " + kConverted},
       {samples + "/flow.xml", "out.bin", stub},
-      {samples + "/flow.xml", "OUT.TMS", kConverted},
+      {samples + "/flow.xml", "OUT.TMS", "Error: File not found: run.sim " + kConverted},
       {samples + "/flow.xml", "out", stub},
   };
   for (const auto& [in, out, tail] : rows) {
