@@ -4,8 +4,11 @@
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +23,24 @@
 namespace tidemill::bench {
 
 using Clock = std::chrono::steady_clock;
+
+// The directory given, made if need be, or a new temporary one named from prefix when none is
+// given; ends the program when it cannot be made.
+inline std::string BenchDirectory(std::string dir, const char* prefix) {
+  if (dir.empty()) {
+    std::string name = std::string("/tmp/") + prefix + ".XXXXXX";
+    if (mkdtemp(name.data()) == nullptr) {
+      std::perror("mkdtemp");
+      std::exit(1);
+    }
+    return name;
+  }
+  if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::perror(dir.c_str());
+    std::exit(1);
+  }
+  return dir;
+}
 
 inline double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 

@@ -85,19 +85,8 @@ int main(int argc, char** argv) {
   const long events = argc > 1 ? std::atol(argv[1]) : 100000;
   const int series = argc > 2 ? std::atoi(argv[2]) : 20;
   const long abrLines = argc > 3 ? std::atol(argv[3]) : 10000000;
-  std::string dir = argc > 4 ? argv[4] : "";
-  const bool ownDir = dir.empty();
-  if (ownDir) {
-    char name[] = "/tmp/convbench.XXXXXX";
-    if (mkdtemp(name) == nullptr) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = name;
-  } else if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-    std::perror(dir.c_str());
-    return 1;
-  }
+  const bool ownDir = argc <= 4;
+  const std::string dir = BenchDirectory(ownDir ? "" : argv[4], "convbench");
   xmlInitParser();
 
   const Files qx = Generate(dir, "qxbench", events, series);

@@ -117,18 +117,7 @@ int main(int argc, char** argv) {
   std::string dir = argc > 3 ? argv[3] : "";
   const long longEvents = argc > 4 ? std::atol(argv[4]) : 10000000;
   const bool ownDir = dir.empty();
-  if (!ownDir && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-    std::perror(dir.c_str());
-    return 1;
-  }
-  if (ownDir) {
-    char name[] = "/tmp/qxbench.XXXXXX";
-    if (mkdtemp(name) == nullptr) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = name;
-  }
+  dir = BenchDirectory(dir, "qxbench");
   xmlInitParser();
 
   // Memory first, while this process is still small.

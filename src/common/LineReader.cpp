@@ -55,6 +55,15 @@ std::size_t LineReader::FindEnd(std::size_t from) const {
   return size_;
 }
 
+bool LineReader::Hand(std::string_view& line, std::size_t end, std::size_t after) {
+  line = std::string_view(data_ + start_, end - start_);
+  ended_ = after > end;
+  start_ = after;
+  scanned_ = 0;
+  ++lineNumber_;
+  return true;
+}
+
 bool LineReader::Next(std::string_view& line) {
   for (;;) {
     const std::size_t end = FindEnd(start_ + scanned_);
@@ -70,22 +79,9 @@ bool LineReader::Next(std::string_view& line) {
           continue;
         }
       }
-      line = std::string_view(data_ + start_, end - start_);
-      start_ = after;
-      scanned_ = 0;
-      ended_ = true;
-      ++lineNumber_;
-      return true;
+      return Hand(line, end, after);
     }
-    if (atEnd_) {
-      if (start_ >= size_) return false;
-      line = std::string_view(data_ + start_, size_ - start_);
-      start_ = size_;
-      scanned_ = 0;
-      ended_ = false;
-      ++lineNumber_;
-      return true;
-    }
+    if (atEnd_) return start_ < size_ && Hand(line, size_, size_);
     scanned_ = size_ - start_;
     Fill();
   }

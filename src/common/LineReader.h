@@ -34,6 +34,8 @@ class LineReader {
  private:
   // Keeps the unfinished line, reads the next block behind it.
   void Fill();
+  // Hands out the line from start_ to end; the next begins at after (past its line end, if any).
+  bool Hand(std::string_view& line, std::size_t end, std::size_t after);
   // Where the line end at or after from lies (its first byte), or size_ when none is known yet.
   std::size_t FindEnd(std::size_t from) const;
 

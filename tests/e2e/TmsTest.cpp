@@ -5,27 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "support/DriverSupport.h"
 #include "support/RunTidemill.h"
 
 namespace tidemill {
 namespace {
 
-using testing::DiagLine;
-using testing::RunTidemill;
-using testing::Slurp;
-using testing::TempDir;
+using namespace testing;
 
 const std::string kGolden = std::string(TIDEMILL_SAMPLES) + "/../tests/golden/";
-const DiagLine kConverted = {3, "File has been converted succesfully."};
-const DiagLine kNotConverted = {1, "File has not been converted."};
-
-// The log lines after the six start-up lines.
-std::vector<DiagLine> LoggedAfterStart(const TempDir& dir) {
-  std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(dir.File("diag.xml")), "tidemill");
-  EXPECT_GE(lines.size(), 6u);
-  return lines.size() < 6 ? lines : std::vector<DiagLine>(lines.begin() + 6, lines.end());
-}
+const DiagLine kConverted = kConvertedLine, kNotConverted = kNotConvertedLine;
 
 TEST(TmsTest, GoldenFiles) {
   TempDir dir;
