@@ -225,22 +225,16 @@ TEST(NumberText, WritesNoFurtherThanItsLimit) {
 }
 
 // The shortcut gives the general text of the rounded value: every thousandth below 1000, the
-// halves on either side of each, and magnitudes past the shortcut.
+// halves beside each, and magnitudes past the shortcut.
 TEST(ThousandthsText, SameAsTheNumberTextOfTheRoundedValue) {
   char fast[kMaxNumberText], general[kMaxNumberText];
-  const auto check = [&](float v) {
-    const std::string_view a(fast, AppendThousandthsText(v, fast));
-    const std::string_view b(general, AppendNumberText(RoundToThousandths(v), general));
-    if (a != b) ADD_FAILURE() << v << ": " << a << " against " << b;
-  };
-  for (int32_t k = -1000000; k <= 1000000; ++k) {
-    check(static_cast<float>(k / 1000.0));
-    check(static_cast<float>((k + 0.5) / 1000.0));
-  }
-  for (const float v : {1e6f, -123456.7f, 3.4e38f, 1e-7f, -0.0f, std::numeric_limits<float>::infinity(), std::nanf("")}) check(v);
-  const std::pair<float, const char*> rows[] = {{2.0625f, "2.062"}, {0.1875f, ".188"}, {-0.0004f, "0"}, {0.0625f, ".062"}, {-999.99f, "-999.99"},
-                                                {0.0015f, ".002"}, {1234567.0f, "1234567"}, {-1.2345678e20f, "-1.234568E+20"}};
-  for (const auto& [v, text] : rows) EXPECT_EQ(std::string_view(fast, AppendThousandthsText(v, fast)), text) << v;
+  const auto text = [&](float v) { return std::string_view(fast, AppendThousandthsText(v, fast)); };
+  std::vector<float> values = {1e6f, -1.2345678e20f, 1e-7f, -0.0f, std::numeric_limits<float>::infinity(), std::nanf("")};
+  for (int32_t k = -1000000; k <= 1000000; ++k) values.insert(values.end(), {k / 1000.0f, static_cast<float>((k + 0.5) / 1000)});
+  for (const float v : values)
+    if (text(v) != std::string_view(general, AppendNumberText(RoundToThousandths(v), general))) ADD_FAILURE() << v;
+  EXPECT_EQ(text(2.0625f), "2.062");  // a true half, to even
+  EXPECT_EQ(text(0.1875f), ".188");
 }
 
 }  // namespace
