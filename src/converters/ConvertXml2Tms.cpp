@@ -103,6 +103,7 @@ struct TmsContent {
   }
 };
 
+// A line per time of the axis, in each the parameter's values of the stations' locations.
 void WriteDataRecords(AtomicFile& out, const TmsContent& content, int32_t parameter) {
   std::vector<const Cell*> columns;
   for (const TmsStation& station : content.stations) {
