@@ -1,7 +1,7 @@
 // Whole runs of the built program on large inputs, measured in the same run as their baselines:
 //  - QX-XML (20 series x 100000 hourly events, 2000000 events) to TMS (20 locations, one
-//    parameter) with a run-simulation file, against libxml2's bare push parse of that file;
-//    time and peak memory per event of the run;
+//    parameter) with a run-simulation file, against libxml2's bare push parse of that file and
+//    the reading alone; time and peak memory per event of the run;
 //  - an ABR file of 10000000 lines to QX-XML in binary form, in MB/s of ABR input.
 //   convert_bench [events per series] [series] [ABR lines] [directory]
 // A directory given keeps the inputs and outputs; by default a temporary one is removed.
@@ -13,6 +13,7 @@
 #include <cerrno>
 
 #include "BenchSupport.h"
+#include "timeseries/QXContentHandler.h"
 
 using namespace tidemill;
 using namespace tidemill::bench;
@@ -45,6 +46,17 @@ Run RunTidemill(const std::string& dir, const std::vector<std::string>& args) {
     std::exit(1);
   }
   return run;
+}
+
+// Reads the file as the conversion does, in a fresh process of its own: the reading's share of
+// a whole run.
+double ReadInChild(const std::string& path) {
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) _exit(ReadQXFile(path).error ? 1 : 0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return Seconds(t0);
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -100,10 +112,11 @@ int main(int argc, char** argv) {
   const std::vector<std::string> tmsArgs = {qx.xml, "out.tms", "/batch", "/conversiontable", "table.ini", "/diagfile", "diag.xml"};
 
   // Rounds of both, so that a machine busy for a while weighs on each alike.
-  Runs push, tms;
+  Runs push, read, tms;
   long tmsRssKiB = 0;
   for (int round = 0; round < 3; ++round) {
     push.seconds.push_back(PushParse(qx.xml));
+    read.seconds.push_back(ReadInChild(qx.xml));
     const Run run = RunTidemill(dir, tmsArgs);
     ExpectConverted(dir + "/diag.xml");
     tms.seconds.push_back(run.seconds);
@@ -114,6 +127,8 @@ int main(int argc, char** argv) {
   std::printf("QX-XML %.1f MB, %d series x %ld events -> TMS %.1f MB; best of 3 [each run]\n", megabytes, series, events,
               FileMegabytes(dir + "/out.tms"));
   std::printf("libxml2 push parser, empty callbacks  %6.3f s  [%s]\n", push.Best(), push.Text().c_str());
+  std::printf("ReadQXFile alone, in a fresh process   %6.3f s  %.2f x push parser  [%s]\n", read.Best(),
+              read.Best() / push.Best(), read.Text().c_str());
   std::printf("tidemill xml -> tms, whole run        %6.3f s  %.2f x push parser  [%s]\n", tms.Best(),
               tms.Best() / push.Best(), tms.Text().c_str());
   std::printf("  peak memory (ru_maxrss) %.1f MB = %.1f bytes per event\n", tmsRssKiB / 1024.0,
