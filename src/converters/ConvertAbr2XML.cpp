@@ -25,6 +25,13 @@ constexpr const char* kProcedure = "ConvertAbr2XML";
 // A time stamp: yyyymmddhhmmss, 14 digits.
 constexpr std::size_t kStampLength = 14;
 
+// Whether a token is 14 characters long, taken as UTF-8 where it is valid and else byte by
+// byte (Windows-1252). A character is never shorter than a byte.
+bool HasStampLength(std::string_view token) {
+  if (token.size() <= kStampLength) return token.size() == kStampLength;
+  return IsValidUtf8(token) && CountChars(token) == kStampLength;
+}
+
 // The instants of ABR time stamps. Consecutive lines mostly share their day, which is then
 // worked out once.
 class StampReader {
@@ -79,7 +86,7 @@ SeriesBlock ReadAbrFile(const std::string& path) {
     // another length leaves the instant at day count 0.
     std::string_view rest = line;
     const std::string_view stamp = TakeFirstToken(rest);
-    block.dtTimes.push_back(stamp.size() == kStampLength ? stamps.Instant(stamp, lines.LineNumber()) : 0.0);
+    block.dtTimes.push_back(HasStampLength(stamp) ? stamps.Instant(stamp, lines.LineNumber()) : 0.0);
     try {
       block.sngValues.push_back(ToSingle(LeadingNumber(rest)));
     } catch (const Error& e) {

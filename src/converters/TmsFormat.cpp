@@ -34,16 +34,10 @@ constexpr std::string_view kComments =
 
 constexpr std::string_view kEnd = "\r\n";
 
-std::size_t CharacterCount(std::string_view text) {
-  std::size_t n = 0;
-  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
 // The text at the right of a field of width characters, cut to its leftmost width characters.
 void AppendRightAligned(std::string& out, std::string_view text, std::size_t width) {
   text = CutToChars(text, width);
-  out.append(width - CharacterCount(text), ' ');
+  out.append(width - CountChars(text), ' ');
   out += text;
 }
 

@@ -42,8 +42,9 @@ TEST(AbrTest, Conversions) {
        "boezem/aanvoer: 2024-03-01 00:00:00=1.25 2024-03-01 01:00:00=1.5 2024-03-01 02:00:00=1.75 | diag.xml in.abr out.bin out.xml"},
       {"* only\r\n\r\n  * comments\r\n", "out.xml", false,
        {{1, "Error 9 (Subscript out of range: @ holds no data line" + kModule}, kNotConvertedLine}, " | diag.xml in.abr"},
-      {"* c\r\n20060315120000 1\r\n2006031512000x 1\r\n", "out.xml", false,
-       {{1, "Error 13 (Type mismatch: characters 13 to 14 of the time stamp \"2006031512000x\" on line 3 of @ are not a number" +
+      // A stamp of 14 characters, one of them of two bytes.
+      {"* c\r\n20060315120000 1\r\n2006\u00e9315120000 1\r\n", "out.xml", false,
+       {{1, "Error 13 (Type mismatch: characters 5 to 6 of the time stamp \"2006\u00e9315120000\" on line 3 of @ are not a number" +
                 kModule},
         kNotConvertedLine},
        " | diag.xml in.abr"},
