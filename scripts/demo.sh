@@ -27,7 +27,11 @@ show() {
   for file in *; do
     [ -f "$file" ] || continue
     echo "  -- $file ($(wc -c <"$file") bytes)"
-    tr -d '\r' <"$file" | head -n 40 | sed 's/^/  | /'
+    case "$file" in
+      # A side file holds little-endian singles: shown as numbers.
+      *.bin) od -An -v -f "$file" | head -n 10 | sed 's/^/  |/' ;;
+      *) tr -d '\r' <"$file" | head -n 40 | sed 's/^/  | /' ;;
+    esac
   done
   rm -f ./*
 }
