@@ -1,22 +1,152 @@
-// What the benchmarks share: timing and the bare libxml2 baseline.
+// What the benchmarks share: timing, a generator of large QX-XML files, and the baseline of
+// every reading figure, libxml2's bare push parse.
 #pragma once
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include "common/DateTime.h"
+#include "common/Numbers.h"
 
 namespace tidemill::bench {
 
 using Clock = std::chrono::steady_clock;
 
+// The directory given, made if need be, or a new temporary one named from prefix when none is
+// given; ends the program when it cannot be made.
+inline std::string BenchDirectory(std::string dir, const char* prefix) {
+  if (dir.empty()) {
+    std::string name = std::string("/tmp/") + prefix + ".XXXXXX";
+    if (mkdtemp(name.data()) == nullptr) {
+      std::perror("mkdtemp");
+      std::exit(1);
+    }
+    return name;
+  }
+  if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::perror(dir.c_str());
+    std::exit(1);
+  }
+  return dir;
+}
+
 inline double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-inline void NoStart(void*, const xmlChar*, const xmlChar*, const xmlChar*, int, const xmlChar**, int, int,
-                    const xmlChar**) {}
+// Writes a file through a buffer of a few megabytes: a generated file is never held whole.
+class Output {
+ public:
+  explicit Output(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+    if (file_ == nullptr) {
+      std::perror(path.c_str());
+      std::exit(1);
+    }
+  }
+  ~Output() {
+    Flush();
+    std::fclose(file_);
+  }
+  void Append(const char* data, std::size_t size) {
+    buffer_.append(data, size);
+    if (buffer_.size() > (4u << 20)) Flush();
+  }
+  void Append(const std::string& text) { Append(text.data(), text.size()); }
+
+ private:
+  void Flush() {
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+      std::perror("write");
+      std::exit(1);
+    }
+    buffer_.clear();
+  }
+  std::FILE* file_;
+  std::string buffer_;
+};
+
+struct Files {
+  std::string xml;      // the XML form, every event in the file
+  std::string headers;  // the binary form: series headers only ...
+  std::string bin;      // ... and the side file with the values
+  long events = 0;
+};
+
+// Series as the QX-XML writer lays them out: hourly events from 2000-01-01, each with a flag,
+// 0 or (every event) 1. A record needs no storage for flags of 0.
+inline Files Generate(const std::string& dir, const std::string& name, long events, int series, bool flagged = false) {
+  Files f{dir + "/" + name + ".xml", dir + "/" + name + "-headers.xml", dir + "/" + name + "-headers.bin",
+          events * series};
+  const std::string top = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                          "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\" version=\"1.2\">\r\n";
+  Output xml(f.xml), headers(f.headers), bin(f.bin);
+  xml.Append(top);
+  headers.Append(top);
+  const double start = DateSerial(2000, 1, 1);
+  const double end = start + static_cast<double>(events - 1) / 24.0;
+  for (int s = 1; s <= series; ++s) {
+    const std::string header = "\t<series>\r\n\t\t<header>\r\n\t\t\t<type>instantaneous</type>\r\n\t\t\t<locationId>L" +
+                               std::to_string(s) + "</locationId>\r\n\t\t\t<parameterId>Q</parameterId>\r\n"
+                               "\t\t\t<timeStep unit=\"second\" multiplier=\"3600\"/>\r\n\t\t\t<startDate date=\"" +
+                               DateText(start) + "\" time=\"" + TimeText(start) + "\"/>\r\n\t\t\t<endDate date=\"" +
+                               DateText(end) + "\" time=\"" + TimeText(end) +
+                               "\"/>\r\n\t\t\t<missVal>-999.99</missVal>\r\n\t\t</header>\r\n";
+    xml.Append(header);
+    headers.Append(header + "\t</series>\r\n");
+    char date[16];
+    std::size_t dateLength = 0;
+    for (long i = 0; i < events; ++i) {
+      if (i % 24 == 0) dateLength = AppendDateText(ToCalendar(start + static_cast<double>(i / 24)), date) - date;
+      const float v = static_cast<float>((i * 37 + s) % 100000) / 100.0f;
+      char line[128];
+      char* p = line;
+      const auto put = [&](const char* text, std::size_t size) {
+        std::memcpy(p, text, size);
+        p += size;
+      };
+      put("\t\t<event date=\"", 15);
+      put(date, dateLength);
+      put("\" time=\"", 8);
+      const int hour = static_cast<int>(i % 24);
+      const char time[] = {static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':', '0', '0', ':', '0', '0'};
+      put(time, sizeof time);
+      put("\" value=\"", 9);
+      p = AppendNumberText(v, p);
+      put(flagged ? "\" flag=\"1\"/>\r\n" : "\" flag=\"0\"/>\r\n", 14);
+      xml.Append(line, static_cast<std::size_t>(p - line));
+      char bytes[4];
+      std::memcpy(bytes, &v, 4);  // little-endian host
+      bin.Append(bytes, 4);
+    }
+    xml.Append("\t</series>\r\n");
+  }
+  xml.Append("</TimeSeries>\r\n");
+  headers.Append("</TimeSeries>\r\n");
+  return f;
+}
+
+inline void Remove(const Files& f) {
+  std::remove(f.xml.c_str());
+  std::remove(f.headers.c_str());
+  std::remove(f.bin.c_str());
+}
+
+inline double FileMegabytes(const std::string& path) {
+  std::ifstream probe(path, std::ios::binary | std::ios::ate);
+  return static_cast<double>(probe.tellg()) / 1e6;
+}
+
+inline void NoStart(void*, const xmlChar*, const xmlChar*, const xmlChar*, int, const xmlChar**, int, int, const xmlChar**) {}
 inline void NoEnd(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 inline void NoText(void*, const xmlChar*, int) {}
 
@@ -29,10 +159,6 @@ inline double PushParse(const std::string& path) {
   h.endElementNs = NoEnd;
   h.characters = NoText;
   std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) {
-    std::perror(path.c_str());
-    return 0;
-  }
   std::vector<char> block(1 << 20);
   xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&h, nullptr, nullptr, 0, path.c_str());
   std::size_t n;
@@ -42,5 +168,20 @@ inline double PushParse(const std::string& path) {
   std::fclose(in);
   return Seconds(t0);
 }
+
+struct Runs {
+  std::vector<double> seconds;
+  double Best() const { return *std::min_element(seconds.begin(), seconds.end()); }
+  std::string Text() const {
+    std::string text;
+    char one[32];
+    for (double s : seconds) {
+      std::snprintf(one, sizeof one, text.empty() ? "%.3f" : " %.3f", s);
+      text += one;
+    }
+    return text;
+  }
+};
+
 
 }  // namespace tidemill::bench

@@ -4,8 +4,6 @@
 //   qx_reader_bench [events per series] [series] [directory] [events of the long series]
 // Defaults: 20 series of 100000 hourly events (about 137 MB) in a new temporary directory,
 // and one series of 10000000 events for the memory figures (0 leaves it out).
-#include <libxml/SAX2.h>
-#include <libxml/parser.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,118 +20,12 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "common/DateTime.h"
-#include "common/Numbers.h"
 #include "timeseries/QXContentHandler.h"
 
 using namespace tidemill;
-using tidemill::bench::Clock;
-using tidemill::bench::PushParse;
-using tidemill::bench::Seconds;
+using namespace tidemill::bench;
 
 namespace {
-
-// Writes a file through a buffer of a few megabytes: a generated file is never held whole.
-class Output {
- public:
-  explicit Output(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
-    if (file_ == nullptr) {
-      std::perror(path.c_str());
-      std::exit(1);
-    }
-  }
-  ~Output() {
-    Flush();
-    std::fclose(file_);
-  }
-  void Append(const char* data, std::size_t size) {
-    buffer_.append(data, size);
-    if (buffer_.size() > (4u << 20)) Flush();
-  }
-  void Append(const std::string& text) { Append(text.data(), text.size()); }
-
- private:
-  void Flush() {
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-      std::perror("write");
-      std::exit(1);
-    }
-    buffer_.clear();
-  }
-  std::FILE* file_;
-  std::string buffer_;
-};
-
-struct Files {
-  std::string xml;      // the XML form, every event in the file
-  std::string headers;  // the binary form: series headers only ...
-  std::string bin;      // ... and the side file with the values
-  long events = 0;
-};
-
-// Series as the QX-XML writer lays them out: hourly events from 2000-01-01, each with a flag,
-// 0 or (every event) 1. A record needs no storage for flags of 0.
-Files Generate(const std::string& dir, const std::string& name, long events, int series, bool flagged = false) {
-  Files f{dir + "/" + name + ".xml", dir + "/" + name + "-headers.xml", dir + "/" + name + "-headers.bin",
-          events * series};
-  const std::string top = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                          "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\" version=\"1.2\">\r\n";
-  Output xml(f.xml), headers(f.headers), bin(f.bin);
-  xml.Append(top);
-  headers.Append(top);
-  const double start = DateSerial(2000, 1, 1);
-  const double end = start + static_cast<double>(events - 1) / 24.0;
-  for (int s = 1; s <= series; ++s) {
-    const std::string header = "\t<series>\r\n\t\t<header>\r\n\t\t\t<type>instantaneous</type>\r\n\t\t\t<locationId>L" +
-                               std::to_string(s) + "</locationId>\r\n\t\t\t<parameterId>Q</parameterId>\r\n"
-                               "\t\t\t<timeStep unit=\"second\" multiplier=\"3600\"/>\r\n\t\t\t<startDate date=\"" +
-                               DateText(start) + "\" time=\"" + TimeText(start) + "\"/>\r\n\t\t\t<endDate date=\"" +
-                               DateText(end) + "\" time=\"" + TimeText(end) +
-                               "\"/>\r\n\t\t\t<missVal>-999.99</missVal>\r\n\t\t</header>\r\n";
-    xml.Append(header);
-    headers.Append(header + "\t</series>\r\n");
-    char date[16];
-    std::size_t dateLength = 0;
-    for (long i = 0; i < events; ++i) {
-      if (i % 24 == 0) dateLength = AppendDateText(ToCalendar(start + static_cast<double>(i / 24)), date) - date;
-      const float v = static_cast<float>((i * 37 + s) % 100000) / 100.0f;
-      char line[128];
-      char* p = line;
-      const auto put = [&](const char* text, std::size_t size) {
-        std::memcpy(p, text, size);
-        p += size;
-      };
-      put("\t\t<event date=\"", 15);
-      put(date, dateLength);
-      put("\" time=\"", 8);
-      const int hour = static_cast<int>(i % 24);
-      const char time[] = {static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':', '0', '0', ':', '0', '0'};
-      put(time, sizeof time);
-      put("\" value=\"", 9);
-      p = AppendNumberText(v, p);
-      put(flagged ? "\" flag=\"1\"/>\r\n" : "\" flag=\"0\"/>\r\n", 14);
-      xml.Append(line, static_cast<std::size_t>(p - line));
-      char bytes[4];
-      std::memcpy(bytes, &v, 4);  // little-endian host
-      bin.Append(bytes, 4);
-    }
-    xml.Append("\t</series>\r\n");
-  }
-  xml.Append("</TimeSeries>\r\n");
-  headers.Append("</TimeSeries>\r\n");
-  return f;
-}
-
-void Remove(const Files& f) {
-  std::remove(f.xml.c_str());
-  std::remove(f.headers.c_str());
-  std::remove(f.bin.c_str());
-}
-
-double FileMegabytes(const std::string& path) {
-  std::ifstream probe(path, std::ios::binary | std::ios::ate);
-  return static_cast<double>(probe.tellg()) / 1e6;
-}
 
 // The reading layer with handlers that do nothing: what the adapter adds to libxml2.
 double AdapterParse(const std::string& path) {
@@ -158,20 +50,6 @@ double Read(const std::string& path, long& events) {
   for (const auto& s : *r.series) events += s->lValCounter();
   return t;
 }
-
-struct Runs {
-  std::vector<double> seconds;
-  double Best() const { return *std::min_element(seconds.begin(), seconds.end()); }
-  std::string Text() const {
-    std::string text;
-    char one[32];
-    for (double s : seconds) {
-      std::snprintf(one, sizeof one, text.empty() ? "%.3f" : " %.3f", s);
-      text += one;
-    }
-    return text;
-  }
-};
 
 // A line "Name:   1234 kB" of /proc/self/status, in KiB.
 long StatusKiB(const char* name) {
@@ -239,18 +117,7 @@ int main(int argc, char** argv) {
   std::string dir = argc > 3 ? argv[3] : "";
   const long longEvents = argc > 4 ? std::atol(argv[4]) : 10000000;
   const bool ownDir = dir.empty();
-  if (!ownDir && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-    std::perror(dir.c_str());
-    return 1;
-  }
-  if (ownDir) {
-    char name[] = "/tmp/qxbench.XXXXXX";
-    if (mkdtemp(name) == nullptr) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = name;
-  }
+  dir = BenchDirectory(dir, "qxbench");
   xmlInitParser();
 
   // Memory first, while this process is still small.

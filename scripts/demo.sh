@@ -28,7 +28,9 @@ show() {
     [ -f "$file" ] || continue
     echo "  -- $file ($(wc -c <"$file") bytes)"
     case "$file" in
-      *.kel | *.map | *.bin) od -A d -t x1z -v "$file" | head -n 16 | sed 's/^/  | /' ;;
+      # A side file holds little-endian singles: shown as numbers.
+      *.bin) od -An -v -f "$file" | head -n 10 | sed 's/^/  |/' ;;
+      *.kel | *.map) od -A d -t x1z -v "$file" | head -n 16 | sed 's/^/  | /' ;;
       *) tr -d '\r' <"$file" | head -n 40 | sed 's/^/  | /' ;;
     esac
   done
@@ -37,6 +39,8 @@ show() {
 }
 
 show "$samples/level.abr" level.xml /batch /diagfile diag.xml
+# The run-simulation file is rewritten in place: the demo works on a copy.
+cp "$samples/runsimp.sim" run.sim
 show "$samples/flow.xml" flow.tms /batch /conversiontable "$samples/table.ini" /diagfile diag.xml
 
 # QX-XML to the data-edit server: the table names no StartUpDir, so the model's edit-node file

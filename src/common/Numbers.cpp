@@ -299,6 +299,39 @@ std::string NumberText(float value) {
   return std::string(buf, AppendNumberText(value, buf));
 }
 
+float RoundToThousandths(float value) {
+  // A single times 1000 is exact in a double, so only the rounding rounds (rint: half to even
+  // in the default rounding mode).
+  return static_cast<float>(std::rint(static_cast<double>(value) * 1000.0) / 1000.0);
+}
+
+char* AppendThousandthsText(float value, char* out) {
+  const double thousandths = std::rint(static_cast<double>(value) * 1000.0);
+  if (!(std::fabs(thousandths) < 1e6)) return AppendNumberText(RoundToThousandths(value), out);
+  auto k = static_cast<int32_t>(thousandths);
+  if (k == 0) {
+    *out = '0';
+    return out + 1;
+  }
+  if (k < 0) {
+    *out++ = '-';
+    k = -k;
+  }
+  const int32_t whole = k / 1000;
+  int32_t fraction = k % 1000;
+  if (whole > 0) out = std::to_chars(out, out + 3, whole).ptr;
+  if (fraction == 0) return out;
+  *out++ = '.';
+  *out++ = static_cast<char>('0' + fraction / 100);
+  fraction %= 100;
+  if (fraction == 0) return out;
+  *out++ = static_cast<char>('0' + fraction / 10);
+  fraction %= 10;
+  if (fraction == 0) return out;
+  *out++ = static_cast<char>('0' + fraction);
+  return out;
+}
+
 std::string IntegerText(int64_t value) {
   char buf[24];
   auto res = std::to_chars(buf, buf + sizeof buf, value);

@@ -93,6 +93,12 @@ std::string LegacyToUtf8(std::string_view text) {
   return out;
 }
 
+std::size_t CountChars(std::string_view text) {
+  std::size_t n = 0;
+  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
 std::string_view CutToChars(std::string_view text, std::size_t maxChars) {
   std::size_t i = 0;
   for (std::size_t n = 0; n < maxChars && i < text.size(); ++n) {

@@ -29,6 +29,9 @@ bool IsValidUtf8(std::string_view text);
 // by byte as Windows-1252.
 std::string LegacyToUtf8(std::string_view text);
 
+// The number of characters of UTF-8 text.
+std::size_t CountChars(std::string_view text);
+
 // The longest prefix of UTF-8 text that holds at most maxChars characters.
 std::string_view CutToChars(std::string_view text, std::size_t maxChars);
 // The longest prefix of UTF-8 text that holds at most maxBytes bytes and ends at a character

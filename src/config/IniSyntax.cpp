@@ -5,52 +5,6 @@
 
 namespace tidemill {
 
-IniLineReader::IniLineReader(InputFile& file, std::size_t blockSize)
-    : file_(file), blockSize_(blockSize == 0 ? 1 : blockSize) {}
-
-void IniLineReader::Fill() {
-  // Lines already handed out are dropped; what remains is at most one unfinished line.
-  buffer_.erase(0, start_);
-  start_ = 0;
-  const std::size_t kept = buffer_.size();
-  buffer_.resize(kept + blockSize_);
-  const std::size_t n = file_.Read(buffer_.data() + kept, blockSize_);
-  buffer_.resize(kept + n);
-  if (n < blockSize_) atEnd_ = true;
-}
-
-bool IniLineReader::Next(std::string_view& line) {
-  for (;;) {
-    const char* data = buffer_.data();
-    const std::size_t size = buffer_.size();
-    std::size_t i = start_ + scanned_;
-    while (i < size && data[i] != '\r' && data[i] != '\n') ++i;
-    if (i < size) {
-      if (data[i] == '\r' && i + 1 == size && !atEnd_) {
-        // The LF of a CR LF may lie in the next block.
-        scanned_ = i - start_;
-        Fill();
-        continue;
-      }
-      line = std::string_view(data + start_, i - start_);
-      std::size_t next = i + 1;
-      if (data[i] == '\r' && next < size && data[next] == '\n') ++next;
-      start_ = next;
-      scanned_ = 0;
-      return true;
-    }
-    if (atEnd_) {
-      if (start_ >= size) return false;
-      line = std::string_view(data + start_, size - start_);
-      start_ = size;
-      scanned_ = 0;
-      return true;
-    }
-    scanned_ = size - start_;
-    Fill();
-  }
-}
-
 std::optional<std::string_view> IniHeaderName(std::string_view line) {
   const std::string_view trimmed = TrimBlanks(line);
   if (trimmed.size() < 2 || trimmed.front() != '[' || trimmed.back() != ']') return std::nullopt;

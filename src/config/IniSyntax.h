@@ -7,27 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "common/LineReader.h"
+
 namespace tidemill {
 
-class InputFile;
-
 // Splits a file into lines at CR LF, CR and a lone LF, reading it block by block.
-class IniLineReader {
+class IniLineReader : public LineReader {
  public:
-  explicit IniLineReader(InputFile& file, std::size_t blockSize = 64 * 1024);
-  // The next line without its line end, valid until the next call; false at the end of the file.
-  // A line end as the file's last bytes does not start another line.
-  bool Next(std::string_view& line);
-
- private:
-  void Fill();
-
-  InputFile& file_;
-  std::size_t blockSize_;
-  std::string buffer_;
-  std::size_t start_ = 0;    // where the next line begins in buffer_
-  std::size_t scanned_ = 0;  // bytes after start_ already known to hold no line end
-  bool atEnd_ = false;
+  explicit IniLineReader(InputFile& file, std::size_t blockSize = 64 * 1024)
+      : LineReader(file, LineEnds::Any, blockSize) {}
 };
 
 // A key line split at its first "=".

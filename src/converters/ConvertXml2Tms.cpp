@@ -1,11 +1,234 @@
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/FileSystem.h"
+#include "common/Numbers.h"
+#include "common/Paths.h"
+#include "common/Text.h"
+#include "config/NoCaseMap.h"
+#include "config/ProfileString.h"
 #include "converters/Converters.h"
+#include "converters/RunSimpFile.h"
+#include "converters/TenDaySteps.h"
+#include "converters/TmsFormat.h"
 #include "diagnostics/ReportMessage.h"
+#include "timeseries/QXContentHandler.h"
+#include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
 
-bool ConvertXml2Tms(const std::string&, const std::string&) {
-  ReportMessage("This conversion is not available in this build.", kStyleCritical, "Error:", kLevelError);
-  return false;
+namespace {
+
+constexpr const char* kProcedure = "ConvertXml2Tms";
+const std::string kLocationsSection = "Locations tms";
+const std::string kFilesSection = "Parameters - tmsFiles";
+const std::string kUnitsSection = "Parameters - tmsUnits";
+const std::string kFileSystemSection = "Ostrand File System";
+const std::string kRunSimpKey = "RunSimpFile";
+
+// Data records reach the file in pieces of about this size.
+constexpr std::size_t kPiece = 1 << 20;
+
+// The values of one location and parameter on the time axis. They are read from the series
+// that filled the pair, without a copy; only when a later series fills the same pair are the
+// values merged into storage of their own, the later series over the earlier.
+class Cell {
+ public:
+  // Takes positions 1..n of the series as they stand, or as many as it has room for: error 9
+  // when that is fewer than n (the positions beyond stay missing).
+  void Fill(const clsSeries& series, int32_t n, int32_t seriesNumber) {
+    const int32_t count = std::min(n, series.Capacity());
+    if (series_ == nullptr && !merged_) {
+      series_ = &series;
+      count_ = count;
+    } else {
+      if (!merged_) {
+        values_.assign(static_cast<std::size_t>(n), kMissingValue);
+        for (int32_t i = 1; i <= count_; ++i) values_[i - 1] = series_->sngValues(i);
+        merged_ = true;
+        series_ = nullptr;
+      }
+      for (int32_t i = 1; i <= count; ++i) values_[i - 1] = series.sngValues(i);
+    }
+    if (count < n) {
+      throw DetailedError(kErrSubscript, "series " + IntegerText(seriesNumber) + " has room for " +
+                                             IntegerText(series.Capacity()) + " values; the time axis has " +
+                                             IntegerText(n));
+    }
+  }
+
+  // The value at time index i (from 1), missing where no series reached.
+  float Value(int32_t i) const {
+    if (merged_) return values_[i - 1];
+    return i <= count_ ? series_->sngValues(i) : kMissingValue;
+  }
+
+ private:
+  const clsSeries* series_ = nullptr;
+  int32_t count_ = 0;
+  bool merged_ = false;
+  std::vector<float> values_;
+};
+
+struct ParameterEntry {
+  std::string id;
+  std::string units;  // of the last series read for the parameter
+};
+
+// IDs numbered from 1 in order of first appearance, without regard to case.
+class Numbering {
+ public:
+  void Add(const std::string& id) { numbers_.try_emplace(id, static_cast<int32_t>(numbers_.size()) + 1); }
+  int32_t Of(const std::string& id) const { return numbers_.at(id); }
+  int32_t Count() const { return static_cast<int32_t>(numbers_.size()); }
+
+ private:
+  NoCaseMap<int32_t> numbers_;
+};
+
+// What the TMS files are made of.
+struct TmsContent {
+  std::string inputFile;
+  std::string table;
+  std::vector<double> axis;  // the event dates of the first series
+  std::vector<TmsStation> stations;
+  std::vector<ParameterEntry> parameters;
+  std::unordered_map<uint64_t, Cell> cells;  // by CellKey
+
+  static uint64_t CellKey(int32_t location, int32_t parameter) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(location)) << 32) | static_cast<uint32_t>(parameter);
+  }
+};
+
+// A line per time of the axis, in each the parameter's values of the stations' locations.
+void WriteDataRecords(AtomicFile& out, const TmsContent& content, int32_t parameter) {
+  std::vector<const Cell*> columns;
+  for (const TmsStation& station : content.stations) {
+    const auto cell = content.cells.find(TmsContent::CellKey(station.LocationNumber, parameter));
+    columns.push_back(cell == content.cells.end() ? nullptr : &cell->second);
+  }
+  std::vector<float> row(columns.size());
+  std::string piece;
+  piece.reserve(kPiece + 64 + 16 * columns.size());
+  // A date that has no step keeps the fields of the line before it.
+  int32_t year = 0, decade = 0, day = 0;
+  for (std::size_t t = 0; t < content.axis.size(); ++t) {
+    GetYearDecadeAndDay(content.axis[t], year, decade, day);
+    const auto i = static_cast<int32_t>(t + 1);
+    for (std::size_t c = 0; c < columns.size(); ++c) row[c] = columns[c] != nullptr ? columns[c]->Value(i) : kMissingValue;
+    WriteTmsDataRecord(piece, year, decade, day, row);
+    if (piece.size() >= kPiece) {
+      out.Write(piece);
+      piece.clear();
+    }
+  }
+  out.Write(piece);
+}
+
+// Writes the TMS file of one parameter, each step reported on its own; a step that fails ends
+// the file (its target stays as it was) without reports from the steps after it.
+void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t parameter) {
+  std::optional<AtomicFile> out;
+  RunStep(kProcedure, [&] { out.emplace(path); });
+  const ParameterEntry& entry = content.parameters[static_cast<std::size_t>(parameter - 1)];
+  const int32_t unitIndex = ReadIniInteger(kUnitsSection, entry.units, 1, content.table);
+  const auto step = [&](auto&& body) {
+    if (out && !RunStep(kProcedure, [&] { body(*out); })) out.reset();
+  };
+  step([&](AtomicFile& file) {
+    std::string head;
+    WriteTmsHeader(head, entry.id);
+    WriteTmsStationRecords(head, static_cast<int32_t>(content.stations.size()), content.stations, unitIndex);
+    file.Write(head);
+  });
+  step([&](AtomicFile& file) { WriteDataRecords(file, content, parameter); });
+  step([&](AtomicFile& file) { file.Commit(); });
+}
+
+// Has the run-simulation file named in the table take the period of the time axis.
+void UpdateRunSimpFile(const TmsContent& content) {
+  const std::string path(TrimBlanks(ReadIniString(kFileSystemSection, kRunSimpKey, "", content.table)));
+  if (path.empty()) return;
+  if (content.axis.empty()) {
+    throw DetailedError(kErrSubscript, "no period for " + path + ": the first series of " + content.inputFile +
+                                           " has no events");
+  }
+  WriteRunSimpFile(path, content.axis.front(), content.axis.back());
+}
+
+}  // namespace
+
+bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionTable) {
+  if (conversionTable.empty()) {
+    ReportMessage("No ConversionTable file specified.", kStyleExclamation, kProcedure, kLevelError);
+    return false;
+  }
+  if (!FileExists(conversionTable)) {
+    ReportMessage("ConversionTable file not found: " + conversionTable, kStyleCritical, "Error:", kLevelError);
+    return false;
+  }
+  TmsContent content;
+  content.inputFile = inputFile;
+  content.table = conversionTable;
+  RunStep(kProcedure, [&] { content.table = ResolveRelativePath(conversionTable); });
+
+  // The series read before a failed parse are converted all the same.
+  auto collection = std::make_shared<SeriesCollection>();
+  RunStep(kProcedure, [&] {
+    QXReadResult read = ReadQXFile(inputFile);
+    if (read.series) collection = std::move(read.series);
+    if (read.error) throw *read.error;
+  });
+
+  RunStep(kProcedure, [&] {
+    if (collection->Count() == 0) throw DetailedError(kErrSubscript, inputFile + " holds no series");
+    const clsSeries& first = *collection->Item(1);
+    if (first.lValCounter() == 0) {
+      throw DetailedError(kErrSubscript, "the first series of " + inputFile + " has no events");
+    }
+    content.axis.resize(static_cast<std::size_t>(first.lValCounter()));
+    for (int32_t i = 1; i <= first.lValCounter(); ++i) content.axis[i - 1] = first.dtEventDate(i);
+  });
+  const auto n = static_cast<int32_t>(content.axis.size());
+
+  Numbering locations, parameters;
+  RunStep(kProcedure, [&] {
+    for (const auto& series : *collection) {
+      locations.Add(series->sLocationID);
+      parameters.Add(series->sParameterID);
+    }
+    content.parameters.resize(static_cast<std::size_t>(parameters.Count()));
+  });
+
+  int32_t seriesNumber = 0;
+  for (const auto& series : *collection) {
+    ++seriesNumber;
+    RunStep(kProcedure, [&] {
+      const int32_t l = locations.Of(series->sLocationID);
+      const int32_t p = parameters.Of(series->sParameterID);
+      const std::string index(TrimBlanks(ReadIniString(kLocationsSection, series->sLocationID, "", content.table)));
+      if (!index.empty()) content.stations.push_back({index, series->sLocationID, l});
+      content.parameters[static_cast<std::size_t>(p - 1)] = {series->sParameterID, series->sUnits};
+      content.cells[TmsContent::CellKey(l, p)].Fill(*series, n, seriesNumber);
+    });
+  }
+
+  if (content.stations.empty()) {
+    ReportMessage("No valid tms locations found.", kStyleCritical, "Error:", kLevelError);
+    return false;
+  }
+
+  for (int32_t p = 1; p <= static_cast<int32_t>(content.parameters.size()); ++p) {
+    const std::string path(
+        TrimBlanks(ReadIniString(kFilesSection, content.parameters[static_cast<std::size_t>(p - 1)].id, "", content.table)));
+    if (path.empty()) continue;
+    WriteTmsFile(path, content, p);
+    if (p == 1) RunStep(kProcedure, [&] { UpdateRunSimpFile(content); });
+  }
+  return true;
 }
 
 }  // namespace tidemill

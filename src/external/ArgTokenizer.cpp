@@ -72,16 +72,23 @@ std::string GetArgument(std::string_view commandLine, int64_t index) {
   return std::move(arguments[static_cast<std::size_t>(index - 1)]);
 }
 
-std::string TakeFirstToken(std::string& line) {
+std::string_view TakeFirstToken(std::string_view& line) {
   const std::size_t n = line.size();
   std::size_t begin = 0;
   while (begin < n && IsBlank(line[begin])) ++begin;
   std::size_t end = begin;
   while (end < n && !IsBlank(line[end])) ++end;
-  std::string token = line.substr(begin, end - begin);
+  const std::string_view token = line.substr(begin, end - begin);
   std::size_t rest = end;
   while (rest < n && IsBlank(line[rest])) ++rest;
-  line.erase(0, rest);
+  line.remove_prefix(rest);
+  return token;
+}
+
+std::string TakeFirstToken(std::string& line) {
+  std::string_view rest = line;
+  std::string token(TakeFirstToken(rest));
+  line.erase(0, line.size() - rest.size());
   return token;
 }
 

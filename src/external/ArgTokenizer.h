@@ -27,5 +27,8 @@ std::string GetArgument(std::string_view commandLine, int64_t index);
 // Afterwards line holds the text after the token with the separating blanks removed, so it
 // begins with the next token; the rest of it is left exactly as it was.
 std::string TakeFirstToken(std::string& line);
+// The same on a view: returns the token and leaves line viewing the text after it, so that a
+// reader takes lines apart without copying them.
+std::string_view TakeFirstToken(std::string_view& line);
 
 }  // namespace tidemill

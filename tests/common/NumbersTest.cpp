@@ -224,5 +224,18 @@ TEST(NumberText, WritesNoFurtherThanItsLimit) {
   }
 }
 
+// The shortcut gives the general text of the rounded value: every thousandth below 1000, the
+// halves beside each, and magnitudes past the shortcut.
+TEST(ThousandthsText, SameAsTheNumberTextOfTheRoundedValue) {
+  char fast[kMaxNumberText], general[kMaxNumberText];
+  const auto text = [&](float v) { return std::string_view(fast, AppendThousandthsText(v, fast)); };
+  std::vector<float> values = {1e6f, -1.2345678e20f, 1e-7f, -0.0f, std::numeric_limits<float>::infinity(), std::nanf("")};
+  for (int32_t k = -1000000; k <= 1000000; ++k) values.insert(values.end(), {k / 1000.0f, static_cast<float>((k + 0.5) / 1000)});
+  for (const float v : values)
+    if (text(v) != std::string_view(general, AppendNumberText(RoundToThousandths(v), general))) ADD_FAILURE() << v;
+  EXPECT_EQ(text(2.0625f), "2.062");  // a true half, to even
+  EXPECT_EQ(text(0.1875f), ".188");
+}
+
 }  // namespace
 }  // namespace tidemill

@@ -17,27 +17,6 @@ namespace {
 
 using testing::TempDir;
 
-std::vector<std::string> SplitLines(const std::string& bytes, std::size_t blockSize) {
-  TempDir dir;
-  const auto file = RealFileSystem().OpenRead(dir.Write("t.ini", bytes));
-  IniLineReader reader(*file, blockSize);
-  std::vector<std::string> lines;
-  std::string_view line;
-  while (reader.Next(line)) lines.emplace_back(line);
-  return lines;
-}
-
-TEST(IniLineReaderTest, SplitsAtEveryLineEndWhateverTheBlockSize) {
-  const std::pair<std::string, std::vector<std::string>> cases[] = {
-      {"", {}}, {"a", {"a"}}, {"a\r\n", {"a"}}, {"a\r\nb", {"a", "b"}}, {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
-      {"\n", {""}}, {"\r\n\r\n", {"", ""}}, {"a\n\rb", {"a", "", "b"}}, {"a\r\r\nb\r", {"a", "", "b"}},
-      {"long line here\r\nx", {"long line here", "x"}},
-  };
-  for (const auto& [bytes, lines] : cases)
-    for (const std::size_t block : {1, 2, 3, 5, 65536})
-      EXPECT_EQ(SplitLines(bytes, block), lines) << "block " << block << " bytes " << ::testing::PrintToString(bytes);
-}
-
 // One key asked of one table, with the section's and the profile read's value; nothing: the default.
 using Ask = std::tuple<std::string, std::optional<std::string>, std::optional<std::string>>;
 const std::string kDefault = "DEF";

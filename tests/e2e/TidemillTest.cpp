@@ -23,9 +23,10 @@ const std::string kUsage =
     "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> </diagfile "
     "OrvaDiagnosticsFile>";
 const std::string kTail = "The conversion is both ways, but only of XML and KEL.";
-const std::string kNotAvailable = "This conversion is not available in this build.";
 const std::string kNotConverted = "File has not been converted.";
-const std::string kBoxes = "Error: " + kNotAvailable + "\nTidemill: " + kNotConverted + "\n";
+const std::string kXmlForm = "DebugMode is true, so writing QX file without binary data section";
+const std::string kConverted = "File has been converted succesfully.";
+const std::string kBoxes = "Tidemill: " + kXmlForm + "\nTidemill: " + kConverted + "\n";
 
 class TidemillTest : public ::testing::Test {
  protected:
@@ -58,7 +59,10 @@ TEST_F(TidemillTest, LoggedRuns) {
   dir_.Write("diag.xml", "<old>" + std::string(4000, 'x') + "</old>");  // replaced, not extended
   std::filesystem::create_directory(dir_.File("my dir"));
   dir_.Write("my dir/in put.abr", "");
-  const std::vector<DiagLine> failed = {{1, kNotAvailable}, {1, kNotConverted}};
+  const std::vector<DiagLine> converted = {{4, kXmlForm}, {3, kConverted}};
+  const std::vector<DiagLine> failed = {
+      {1, "Error 9 (Subscript out of range: " + t_ + "my dir/in put.abr holds no data line) in procedure ConvertAbr2XML of Module Mod_Main"},
+      {1, kNotConverted}};
   struct Row {
     std::vector<std::string> args;
     std::string err, commandLine, in, out, batch, debug;
@@ -67,7 +71,7 @@ TEST_F(TidemillTest, LoggedRuns) {
       {{"missing.kel", "out", "/batch", "/diagfile", "diag.xml"}, "", "missing.kel out /batch /diagfile diag.xml",
        t_ + "missing.kel", t_ + "out", "True", "False", {{1, "Defined input file does not exist.  " + kUsage + " " + kTail}}},
       {{"in.abr", "out", "/BATCH", "/DIAGFILE", "diag.xml", "/DebugMode"}, "",
-       "in.abr out /BATCH /DIAGFILE diag.xml /DebugMode", t_ + "in.abr", t_ + "out", "True", "True", failed},
+       "in.abr out /BATCH /DIAGFILE diag.xml /DebugMode", t_ + "in.abr", t_ + "out", "True", "True", converted},
       {{"in.abr", "out.xml", "/diagfile", "diag.xml", "/debug"}, kBoxes, "in.abr out.xml /diagfile diag.xml /debug",
        t_ + "in.abr", t_ + "out.xml", "False", "True", {}},
       {{"my dir/in put.abr", "out \"1\".xml", "/batch", "/diagfile", "diag.xml"}, "",
@@ -86,7 +90,7 @@ TEST_F(TidemillTest, LoggedRuns) {
   }
   const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "out.xml", "/batch", "/diagfile"});
   EXPECT_EQ(o.err, kBoxes);
-  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr my dir");
+  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr my dir out.xml");
 }
 
 TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
@@ -106,29 +110,29 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "Tidemill: " + report + " in procedure Flush of Class Module clsXMLOrvaDiagnostics\n");
   }
-  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr ro");
+  EXPECT_EQ(dir_.Listing(), "diag.xml in.abr out.xml ro");
 }
 
 TEST_F(TidemillTest, EachRouteReachesItsConverter) {
   const std::string samples = TIDEMILL_SAMPLES;
   dir_.Write("in.kel", "");
-  const std::string stub = kNotAvailable + " " + kNotConverted;
   const std::tuple<std::string, std::string, std::string> rows[] = {
       {"in.kel", "out.tms", "No locations defined in ConversionTable file: " + samples + "/table.ini " + kNotConverted},
-      {samples + "/level.abr", "out", stub},
-      {samples + "/flow.xml", "OUT.TMS", stub},
-      {samples + "/flow.xml", "out", "File has been converted succesfully."},
+      {samples + "/level.abr", "out", "Not in debugMode, so writing QX file with binary data section " + kConverted},
+      {samples + "/flow.xml", "out.bin", "EditNodeFnm file not found: editnode.fnm " + kNotConverted},
+      {samples + "/flow.xml", "OUT.TMS", "Error: File not found: run.sim " + kConverted},
+      {samples + "/flow.xml", "out", kConverted},
   };
-  for (const auto& [in, out, messages] : rows) {
+  for (const auto& [in, out, tail] : rows) {
     const Outcome o =
         RunTidemill(dir_.Path(), {in, out, "/batch", "/diagfile", "d.xml", "/conversiontable", samples + "/table.ini"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     const std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(dir_.File("d.xml")), "tidemill");
     ASSERT_GE(lines.size(), 7u);
-    std::string tail;
-    for (std::size_t i = 6; i < lines.size(); ++i) tail += (i > 6 ? " " : "") + lines[i].second;
-    EXPECT_EQ(lines[3].second + " " + tail, "FileOut = " + t_ + out + " " + messages);
+    std::string seen = lines[3].second;
+    for (std::size_t i = 6; i < lines.size(); ++i) seen += " " + lines[i].second;
+    EXPECT_EQ(seen, "FileOut = " + t_ + out + " " + tail);
   }
 }
 

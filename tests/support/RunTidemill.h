@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/DriverSupport.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill::testing {
@@ -29,6 +30,17 @@ inline Outcome RunTidemill(const std::string& dir, const std::vector<std::string
   const int status = std::system((command + " </dev/null >" + capture.File("out") + " 2>" + capture.File("err")).c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Slurp(capture.File("out")),
           Slurp(capture.File("err"))};
+}
+
+// The outcome lines of a conversion in the diagnostics file.
+inline const DiagLine kConvertedLine = {3, "File has been converted succesfully."};
+inline const DiagLine kNotConvertedLine = {1, "File has not been converted."};
+
+// The lines of the diagnostics file diag.xml in dir after the six start-up lines of a run.
+inline std::vector<DiagLine> LoggedAfterStart(const TempDir& dir) {
+  std::vector<DiagLine> lines = ReadDiagLines(Slurp(dir.File("diag.xml")), "tidemill");
+  EXPECT_GE(lines.size(), 6u);
+  return lines.size() < 6 ? lines : std::vector<DiagLine>(lines.begin() + 6, lines.end());
 }
 
 }  // namespace tidemill::testing
