@@ -187,7 +187,8 @@ void clsQXContentHandler::startDocument() {
   if (!FileExists(xmlFile_)) throw Error(kErrQXFile, "File does not exist: " + xmlFile_);
   useBinFile_ = false;
   binPath_ = SiblingPath(xmlFile_, ".bin");
-  if (FileExists(binPath_) && Fs().FileSize(binPath_).value_or(0) > 0) useBinFile_ = true;
+  // A QX-XML file named *.bin is in XML form: it cannot be its own side file.
+  if (binPath_ != xmlFile_ && FileExists(binPath_) && Fs().FileSize(binPath_).value_or(0) > 0) useBinFile_ = true;
   if (useBinFile_) {
     binFile_ = Fs().OpenRead(binPath_);
     binSize_ = binFile_->Size();

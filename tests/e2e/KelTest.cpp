@@ -103,8 +103,13 @@ TEST(KelTest, KelAndMapToQXXml) {
     Lines args;
     Lines log;
     std::string files, series;
+    std::string output = "out.xml";
   } rows[] = {
       {{"river.kel", "out.xml"}, {kBinaryForm, kConverted}, "out.bin out.xml", RiverAll()},
+      // The XML form may take the name a side file would have; the binary form may not.
+      {{"river.kel", "out.bin", "/debug"}, {"4 Converting all locations", kXmlForm, kConverted}, "out.bin", RiverAll(),
+       "out.bin"},
+      {{"river.kel", "out.bin"}, {kNotConverted}, "", "", "out.bin"},
       {{"river.kel", "out", "/debug"},
        {"4 Converting all locations", kXmlForm, kConverted}, "out.xml", RiverAll()},
       {{"river.kel", "out.xml", "/conversiontable", table, "/debugmode"},
@@ -120,8 +125,10 @@ TEST(KelTest, KelAndMapToQXXml) {
     std::filesystem::copy(kSamples + "/river.kel", dir.File("river.kel"));
     std::filesystem::copy(kSamples + "/river.map", dir.File("river.map"));
     EXPECT_EQ(RunLogged(dir, row.args), row.log) << row.args[0];
-    EXPECT_EQ(dir.Listing(), "diag.xml " + row.files + " river.kel river.map");
-    EXPECT_EQ(Describe(dir.File("out.xml")), row.series);
+    EXPECT_EQ(dir.Listing(), "diag.xml " + row.files + (row.files.empty() ? "" : " ") + "river.kel river.map");
+    if (!row.series.empty()) {
+      EXPECT_EQ(Describe(dir.File(row.output)), row.series);
+    }
   }
 }
 
