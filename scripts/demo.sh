@@ -40,7 +40,7 @@ show() {
 
 show "$samples/level.abr" level.xml /batch /diagfile diag.xml
 # The run-simulation file is rewritten in place: the demo works on a copy.
-cp "$samples/runsimp.sim" run.sim
+cp "$samples/run.sim" run.sim
 show "$samples/flow.xml" flow.tms /batch /conversiontable "$samples/table.ini" /diagfile diag.xml
 
 # QX-XML to the data-edit server: the table names no StartUpDir, so the model's edit-node file

@@ -23,7 +23,7 @@ samples_of() {
     ini_fuzz) echo samples/*.ini ;;
     kel_fuzz) echo samples/*.kel samples/*.map ;;
     abr_fuzz) echo samples/*.abr ;;
-    runsimp_fuzz) echo samples/*.sim samples/*.RUN samples/*.run ;;
+    runsimp_fuzz) echo samples/*.sim ;;
     editnode_fuzz) echo samples/*.fnm ;;
   esac
 }
