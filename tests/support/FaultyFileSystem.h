@@ -51,6 +51,9 @@ class FaultyFileSystem : public FileSystem {
   bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   std::optional<uint64_t> FileSize(const std::string& path) override { return RealFileSystem().FileSize(path); }
   std::string CurrentDirectory() override { return currentDirectory.value_or(RealFileSystem().CurrentDirectory()); }
+  std::unique_ptr<DirectoryLock> LockDirectoryOf(const std::string& path, bool exclusive) override {
+    return RealFileSystem().LockDirectoryOf(path, exclusive);
+  }
 
  private:
   bool Hits(const std::string& path) const { return only.empty() || path == only; }
