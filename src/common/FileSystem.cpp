@@ -128,7 +128,8 @@ class PosixFileSystem : public FileSystem {
       const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
         temporaryPath = candidate;
-        return std::make_unique<PosixOutputFile>(fd, candidate);
+        // Errors name the target: the temporary file is gone by the time anyone reads them.
+        return std::make_unique<PosixOutputFile>(fd, target);
       }
       if (errno == EEXIST) continue;
       if (errno == ENOENT) {
