@@ -2,7 +2,9 @@
 // with the real converters, the faults put in at the file-system seam. A failed write must leave
 // the previous file byte for byte, no temporary file, and exactly the reports of its rules.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <functional>
 #include <map>
 
@@ -191,6 +193,25 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
     EXPECT_EQ(full.boxes, output.written);
     EXPECT_EQ(full.targetSize, clean.targetSize);
   }
+}
+
+// A disk that fills, made with a file-size limit on the real file system: its report names the
+// target too, not the temporary file that is gone by the time anyone reads it.
+TEST(FailureInjectionTest, TheRealFileSystemNamesTheTarget) {
+  TempDir dir;
+  const std::string target = dir.Write("out.xml", "old");
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit limited = before;
+  limited.rlim_cur = 16;
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const std::string error = testing::ErrorOf([&] { WriteFileAtomically(target, std::string(100, 'x')); });
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(error, "Error 57 (Device I/O error: " + target + ": File too large)");
+  EXPECT_EQ(Slurp(target), "old");
+  EXPECT_EQ(dir.Listing(), "out.xml");
 }
 
 }  // namespace
