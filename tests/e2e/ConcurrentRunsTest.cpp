@@ -97,6 +97,27 @@ TEST(ConcurrentRunsTest, RunsWritingOneTargetLeaveOneWholeOutput) {
   EXPECT_TRUE(NoTemporaryFile(dir)) << dir.Listing();
 }
 
+TEST(ConcurrentRunsTest, RunsSettingValuesInOneEditNodeFileLoseNoneOfThem) {
+  TempDir dir;
+  dir.Write("t.ini", "[Ostrand File System]\r\nStartUpDir=" + dir.Path() +
+                         "\r\nDataEditObjectID=Ostrand.DataEditServer\r\n[Parameters bin]\r\nQ=PM\r\n");
+  std::string before, after;
+  std::vector<Strings> runs;
+  for (int k = 0; k < 8; ++k) {
+    const std::string n = std::to_string(k);
+    dir.Write("in" + n + ".xml", "<TimeSeries><series><header><locationId>L" + n +
+                                     "</locationId><parameterId>Q</parameterId></header><event date=\"2006-04-10\" "
+                                     "time=\"00:00:00\" value=\"" + n + ".5\"/></series></TimeSeries>");
+    before += "ID L" + n + " PM NROFVALUES 0 VALUES\r\n";
+    after += "ID L" + n + " PM NROFVALUES 1 VALUES " + (k == 0 ? "" : n) + ".5\r\n";
+    runs.push_back({"in" + n + ".xml", "out.bin", "/conversiontable", "t.ini"});
+  }
+  dir.Write("editnode.fnm", before);
+  for (const auto& log : RunAtOnce(dir, runs)) EXPECT_EQ(log, std::vector<DiagLine>{testing::kConvertedLine});
+  EXPECT_EQ(Slurp(dir.File("editnode.fnm")), after);
+  EXPECT_TRUE(NoTemporaryFile(dir)) << dir.Listing();
+}
+
 TEST(ConcurrentRunsTest, ARunReadsTheOldOrTheNewFileNeverAHalf) {
   // Two versions of shared.xml with as many values but other times and values: a reader that
   // took the XML of one and the side file of the other would convert neither.
