@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 
-#include "diagnostics/RunState.h"
 #include "driver/Main.h"
 #include "support/FaultyFileSystem.h"
 
@@ -52,12 +51,6 @@ struct Fault {
   std::string description;  // "@" for the target
 };
 
-std::string Fill(std::string text, const std::string& dir, const std::string& error = "",
-                 const std::string& description = "") {
-  text = ReplaceAll(ReplaceAll(text, "{E}", error), "{D}", description);
-  return ReplaceAll(text, "@", dir);
-}
-
 struct Outcome {
   Strings boxes;
   std::string listing;
@@ -68,7 +61,7 @@ struct Outcome {
 // One run of the output's conversion, the fault armed on its target, in dir set up afresh.
 Outcome RunWith(const Output& output, const TempDir& dir, const std::function<void(FaultyFileSystem&)>& arm) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) std::filesystem::remove(entry.path());
-  for (const auto& [name, contents] : output.files) dir.Write(name, Fill(contents, dir.Path()));
+  for (const auto& [name, contents] : output.files) dir.Write(name, ReplaceAll(contents, "@", dir.Path()));
   FaultyFileSystem fs;
   fs.currentDirectory = dir.Path();
   fs.only = dir.File(output.target);
@@ -141,14 +134,18 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
        {"48|WriteRunSimpFile|Error: {D}", kConverted},
        {kConverted},
        "in.xml q.tms run.sim t.ini"},
+      // A failed rewrite fails every object of the request.
       {"edit-node file",
-       {{"in.xml", kQX},
+       {{"in.xml", ReplaceAll(kQX, "</TimeSeries>",
+                              "<series><header><locationId>B</locationId><parameterId>Q</parameterId></header>"
+                              "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"7\"/></series></TimeSeries>")},
         {"t.ini", "[Ostrand File System]\r\nStartUpDir=@\r\nDataEditObjectID=Ostrand.DataEditServer\r\n"
                   "[Parameters bin]\r\nQ=PM\r\n"},
-        {"editnode.fnm", "* nodes\r\nID A PM NROFVALUES 1 VALUES 0\r\n"}},
+        {"editnode.fnm", "* nodes\r\nID A PM NROFVALUES 1 VALUES 0\r\nID B PM NROFVALUES 0 VALUES\r\n"}},
        {"in.xml", "out.bin", "/conversiontable", "t.ini"},
        "editnode.fnm",
        {"48|Error message|Object 1, ID A PM: edit-node file not rewritten: {D}",
+        "48|Error message|Object 2, ID B PM: edit-node file not rewritten: {D}",
         "16|Error:|Could not write the data to then bin file.", kNotConverted},
        {kConverted},
        "editnode.fnm in.xml t.ini"},
@@ -161,7 +158,7 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
     const Outcome clean = RunWith(output, dir, [](FaultyFileSystem&) {});
     ASSERT_EQ(clean.boxes, output.written);
     const auto size = static_cast<long long>(clean.targetSize);
-    ASSERT_NE(clean.files.at(output.target), Fill(output.files.at(output.target), "@"));
+    ASSERT_NE(clean.files.at(output.target), output.files.at(output.target));
 
     std::vector<Fault> faults = {
         {"create", [](FaultyFileSystem& f) { f.failCreate = true; }, 70, "Permission denied: @"},
@@ -178,12 +175,14 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
       const std::string description = ReplaceAll(fault.description, "@", "@/" + output.target);
       const std::string error = "Error " + std::to_string(fault.number) + " (" + description + ")";
       Strings expected;
-      for (const std::string& box : output.failed) expected.push_back(Fill(box, "@", error, description));
+      for (const std::string& box : output.failed) {
+        expected.push_back(ReplaceAll(ReplaceAll(box, "{E}", error), "{D}", description));
+      }
       EXPECT_EQ(o.boxes, expected);
       EXPECT_EQ(o.listing, fault.name == "rename" ? output.listingAfterRenameFailure : output.listingAfterFailure);
       for (const auto& [name, before] : output.files) {
         if (o.files.at(name) != "<missing>") {
-          EXPECT_EQ(o.files.at(name), Fill(before, "@")) << name;
+          EXPECT_EQ(o.files.at(name), before) << name;
         }
       }
       if (::testing::Test::HasFailure()) return;  // one fault's findings are enough to read
