@@ -37,10 +37,10 @@ struct Output {
   const char* kind;
   std::map<std::string, std::string> files;  // the directory before the run: inputs, old outputs
   Strings args;
-  std::string target;                        // the file the faults hit
-  Strings failed;                            // the reports of a failed write
-  Strings written;                           // the reports of a write that went through
-  std::string listingAfterFailure;           // old files the rules remove first are missing
+  std::string target;               // the file the faults hit
+  Strings failed;                   // the reports of a failed write
+  Strings written;                  // the reports of a write that went through
+  std::string listingAfterFailure;  // old files the rules remove first are missing
   std::string listingAfterRenameFailure = listingAfterFailure;
 };
 
@@ -72,7 +72,8 @@ Outcome RunWith(const Output& output, const TempDir& dir, const std::function<vo
     EXPECT_EQ(RunMain(output.args), 0);
   }
   Outcome outcome{recorder.boxes, dir.Listing(), {}, Slurp(dir.File(output.target)).size()};
-  for (const auto& [name, contents] : output.files) outcome.files[name] = ReplaceAll(Slurp(dir.File(name)), dir.Path(), "@");
+  for (const auto& [name, contents] : output.files)
+    outcome.files[name] = ReplaceAll(Slurp(dir.File(name)), dir.Path(), "@");
   for (std::string& box : outcome.boxes) box = ReplaceAll(box, dir.Path(), "@");
   return outcome;
 }
@@ -139,8 +140,9 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
        {{"in.xml", ReplaceAll(kQX, "</TimeSeries>",
                               "<series><header><locationId>B</locationId><parameterId>Q</parameterId></header>"
                               "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"7\"/></series></TimeSeries>")},
-        {"t.ini", "[Ostrand File System]\r\nStartUpDir=@\r\nDataEditObjectID=Ostrand.DataEditServer\r\n"
-                  "[Parameters bin]\r\nQ=PM\r\n"},
+        {"t.ini",
+         "[Ostrand File System]\r\nStartUpDir=@\r\nDataEditObjectID=Ostrand.DataEditServer\r\n"
+         "[Parameters bin]\r\nQ=PM\r\n"},
         {"editnode.fnm", "* nodes\r\nID A PM NROFVALUES 1 VALUES 0\r\nID B PM NROFVALUES 0 VALUES\r\n"}},
        {"in.xml", "out.bin", "/conversiontable", "t.ini"},
        "editnode.fnm",
@@ -162,7 +164,8 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
 
     std::vector<Fault> faults = {
         {"create", [](FaultyFileSystem& f) { f.failCreate = true; }, 70, "Permission denied: @"},
-        {"sync and close", [](FaultyFileSystem& f) { f.failClose = true; }, 57, "Device I/O error: @: Input/output error"},
+        {"sync and close", [](FaultyFileSystem& f) { f.failClose = true; }, 57,
+         "Device I/O error: @: Input/output error"},
         {"rename", [](FaultyFileSystem& f) { f.failRename = true; }, 70, "Permission denied: @"},
     };
     for (long long n = 0; n < size; ++n) {
