@@ -1,6 +1,7 @@
 #include "common/FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +85,16 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// Closing the directory releases its lock.
+class PosixDirectoryLock : public DirectoryLock {
+ public:
+  explicit PosixDirectoryLock(int fd) : fd_(fd) {}
+  ~PosixDirectoryLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
 class PosixFileSystem : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
@@ -117,7 +128,8 @@ class PosixFileSystem : public FileSystem {
       const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
         temporaryPath = candidate;
-        return std::make_unique<PosixOutputFile>(fd, candidate);
+        // Errors name the target: the temporary file is gone by the time anyone reads them.
+        return std::make_unique<PosixOutputFile>(fd, target);
       }
       if (errno == EEXIST) continue;
       if (errno == ENOENT) {
@@ -138,6 +150,19 @@ class PosixFileSystem : public FileSystem {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return static_cast<uint64_t>(st.st_size);
+  }
+
+  std::unique_ptr<DirectoryLock> LockDirectoryOf(const std::string& path, bool exclusive) override {
+    // A directory leaves no lock file behind, and every writer of the target can open it.
+    const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    while (::flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+      if (errno != EINTR) {
+        ::close(fd);
+        return nullptr;
+      }
+    }
+    return std::make_unique<PosixDirectoryLock>(fd);
   }
 
   std::string CurrentDirectory() override {

@@ -27,6 +27,12 @@ class OutputFile {
   virtual void Close() = 0;
 };
 
+// Held until destroyed: see FileSystem::LockDirectoryOf.
+class DirectoryLock {
+ public:
+  virtual ~DirectoryLock() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -41,6 +47,10 @@ class FileSystem {
   // The size of a regular file, or nothing when there is no such file.
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
   virtual std::string CurrentDirectory() = 0;
+  // Locks the directory holding path against the same lock of other runs, shared or exclusive,
+  // for files that are read or replaced together (a QX-XML file and its side file). Nothing when
+  // the directory cannot be opened, and in a file system that no other run shares.
+  virtual std::unique_ptr<DirectoryLock> LockDirectoryOf(const std::string&, bool) { return nullptr; }
 };
 
 // The file system in use: the real one unless a test has put another in place.

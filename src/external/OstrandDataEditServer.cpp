@@ -201,6 +201,8 @@ int32_t OstrandDataEditServer::RequestByClient(std::string& strRequestHeader, Sa
   if (!path) {
     FailAll(commands, "request header not understood: " + Excerpt(strRequestHeader));
   } else if (std::any_of(commands.begin(), commands.end(), [](const Command& c) { return !c.failure; })) {
+    // From reading to rewriting, so that a run doing the same meanwhile loses none of its values.
+    const auto lock = Fs().LockDirectoryOf(*path, true);
     std::optional<std::string> text;
     try {
       text = ReadWholeFile(*path);

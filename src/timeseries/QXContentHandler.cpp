@@ -402,6 +402,8 @@ QXReadResult ReadQXFile(const std::string& path) {
   handler.ReadAllSeries(true);
   handler.XMLFile(path);
   QXReadResult result;
+  // The XML and its side file are opened under the lock their writers replace them under.
+  const auto lock = Fs().LockDirectoryOf(path, false);
   try {
     reader.parseURL(path);
   } catch (...) {

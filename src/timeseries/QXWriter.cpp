@@ -262,6 +262,9 @@ void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* si
     sideOut->Close();
   }
   xmlOut.Close();
+  // Runs that replace or read the pair do it under this lock, so none of them sees the XML of
+  // one run beside the side file of another.
+  const auto lock = Fs().LockDirectoryOf(xmlOut.Target(), true);
   if (sideOut) sideOut->Commit();
   try {
     xmlOut.Commit();

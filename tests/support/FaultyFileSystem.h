@@ -25,7 +25,7 @@ namespace tidemill::testing {
 class FaultyFileSystem : public FileSystem {
  public:
   std::string only;
-  long long failWriteAfter = -1;  // writing past this many bytes: ENOSPC (61)
+  long long failWriteAfter = -1;  // the disk is full after this many bytes: ENOSPC (61)
   long long failReadAfter = -1;   // reading past this many bytes: EIO (57)
   bool failClose = false;         // EIO (57)
   bool failRename = false;        // EACCES (70)
@@ -51,6 +51,9 @@ class FaultyFileSystem : public FileSystem {
   bool Remove(const std::string& path) override { return RealFileSystem().Remove(path); }
   std::optional<uint64_t> FileSize(const std::string& path) override { return RealFileSystem().FileSize(path); }
   std::string CurrentDirectory() override { return currentDirectory.value_or(RealFileSystem().CurrentDirectory()); }
+  std::unique_ptr<DirectoryLock> LockDirectoryOf(const std::string& path, bool exclusive) override {
+    return RealFileSystem().LockDirectoryOf(path, exclusive);
+  }
 
  private:
   bool Hits(const std::string& path) const { return only.empty() || path == only; }
@@ -77,8 +80,13 @@ class FaultyFileSystem : public FileSystem {
     Output(FaultyFileSystem& fs, std::unique_ptr<OutputFile> file, std::string target)
         : fs(fs), file(std::move(file)), target(std::move(target)) {}
     void Write(const void* data, std::size_t size) override {
-      if (fs.Hits(target) && fs.failWriteAfter >= 0 && done + static_cast<long long>(size) > fs.failWriteAfter)
+      if (fs.Hits(target) && fs.failWriteAfter >= 0 && done + static_cast<long long>(size) > fs.failWriteAfter) {
+        // A disk that fills takes what still fits before it refuses the rest.
+        const auto fits = static_cast<std::size_t>(std::max(0LL, fs.failWriteAfter - done));
+        file->Write(data, fits);
+        done += static_cast<long long>(fits);
         throw FileError(ENOSPC, target);
+      }
       done += static_cast<long long>(size);
       file->Write(data, size);
     }

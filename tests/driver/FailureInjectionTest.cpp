@@ -1,0 +1,220 @@
+// Every file the program writes, failing at each step of its write: whole runs through RunMain
+// with the real converters, the faults put in at the file-system seam. A failed write must leave
+// the previous file byte for byte, no temporary file, and exactly the reports of its rules.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
+#include <map>
+
+#include "driver/Main.h"
+#include "support/FaultyFileSystem.h"
+
+namespace tidemill {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::ReplaceAll;
+using testing::Slurp;
+using testing::TempDir;
+using Strings = std::vector<std::string>;
+
+const std::string kAbr = "20240301000000 1.5\r\n20240301010000 2.5\r\n";
+const std::string kQX =
+    "<TimeSeries><series><header><locationId>A</locationId><parameterId>Q</parameterId></header>"
+    "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"1.5\"/>"
+    "<event date=\"2006-04-11\" time=\"00:00:00\" value=\"2.5\"/></series></TimeSeries>";
+const std::string kTmsTable = "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=@/q.tms\r\n";
+const std::string kConverted = "64||File has been converted succesfully.";
+const std::string kNotConverted = "16||File has not been converted.";
+const std::string kXmlForm = "64||DebugMode is true, so writing QX file without binary data section";
+const std::string kBinaryForm = "64||Not in debugMode, so writing QX file with binary data section";
+
+// One file the program writes, and the run that writes it. In texts, "@" stands for the run's
+// directory, "{E}" for the failure's "Error N (description)" and "{D}" for its description.
+struct Output {
+  const char* kind;
+  std::map<std::string, std::string> files;  // the directory before the run: inputs, old outputs
+  Strings args;
+  std::string target;               // the file the faults hit
+  Strings failed;                   // the reports of a failed write
+  Strings written;                  // the reports of a write that went through
+  std::string listingAfterFailure;  // old files the rules remove first are missing
+  std::string listingAfterRenameFailure = listingAfterFailure;
+};
+
+struct Fault {
+  std::string name;
+  std::function<void(FaultyFileSystem&)> arm;
+  int number;
+  std::string description;  // "@" for the target
+};
+
+struct Outcome {
+  Strings boxes;
+  std::string listing;
+  std::map<std::string, std::string> files;  // the directory's name as "@"
+  std::size_t targetSize = 0;
+};
+
+// One run of the output's conversion, the fault armed on its target, in dir set up afresh.
+Outcome RunWith(const Output& output, const TempDir& dir, const std::function<void(FaultyFileSystem&)>& arm) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) std::filesystem::remove(entry.path());
+  for (const auto& [name, contents] : output.files) dir.Write(name, ReplaceAll(contents, "@", dir.Path()));
+  FaultyFileSystem fs;
+  fs.currentDirectory = dir.Path();
+  fs.only = dir.File(output.target);
+  arm(fs);
+  testing::BoxRecorder recorder;
+  {
+    ScopedFileSystem scope(fs);
+    EXPECT_EQ(RunMain(output.args), 0);
+  }
+  Outcome outcome{recorder.boxes, dir.Listing(), {}, Slurp(dir.File(output.target)).size()};
+  for (const auto& [name, contents] : output.files)
+    outcome.files[name] = ReplaceAll(Slurp(dir.File(name)), dir.Path(), "@");
+  for (std::string& box : outcome.boxes) box = ReplaceAll(box, dir.Path(), "@");
+  return outcome;
+}
+
+TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOnly) {
+  const Output outputs[] = {
+      {"QX-XML, XML form",
+       {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
+       {"in.abr", "out.xml", "/debug"},
+       "out.xml",
+       {kXmlForm, kNotConverted},
+       {kXmlForm, kConverted},
+       "in.abr out.bin out.xml"},
+      // The new side file is in place before the XML: when the XML cannot follow, the side file
+      // goes too, rather than lend its values to the old XML.
+      {"QX-XML, binary form: the XML file",
+       {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
+       {"in.abr", "out.xml"},
+       "out.xml",
+       {kBinaryForm, kNotConverted},
+       {kBinaryForm, kConverted},
+       "in.abr out.bin out.xml",
+       "in.abr out.xml"},
+      {"QX-XML, binary form: the side file",
+       {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
+       {"in.abr", "out.xml"},
+       "out.bin",
+       {kBinaryForm, kNotConverted},
+       {kBinaryForm, kConverted},
+       "in.abr out.bin out.xml"},
+      {"diagnostics file",
+       {{"diag.xml", "old log"}},
+       {"missing.abr", "out.xml", "/batch", "/diagfile", "diag.xml"},
+       "diag.xml",
+       {"64||{E} in procedure Flush of Class Module clsXMLOrvaDiagnostics"},
+       {},
+       "diag.xml"},
+      {"Kel file",
+       {{"in.xml", kQX}, {"out.kel", "old kel"}},
+       {"in.xml", "out.kel"},
+       "out.kel",
+       {"16|Error:|{E} in procedure ConvertXml2Kel of Module Mod_Main", kNotConverted},
+       {kConverted},
+       "in.xml out.kel"},
+      {"TMS file",
+       {{"in.xml", kQX}, {"t.ini", kTmsTable}, {"q.tms", "old tms"}},
+       {"in.xml", "out.tms", "/conversiontable", "t.ini"},
+       "q.tms",
+       {"16|Error:|{E} in procedure ConvertXml2Tms of Module Mod_Main", kConverted},
+       {kConverted},
+       "in.xml q.tms t.ini"},
+      // The TMS file is written before the run-simulation file whatever becomes of the latter.
+      {"run-simulation file",
+       {{"in.xml", kQX},
+        {"t.ini", kTmsTable + "[Ostrand File System]\r\nRunSimpFile=@/run.sim\r\n"},
+        {"run.sim", "*\r\n1\r\n2\r\n3\r\nold\r\n"}},
+       {"in.xml", "out.tms", "/conversiontable", "t.ini"},
+       "run.sim",
+       {"48|WriteRunSimpFile|Error: {D}", kConverted},
+       {kConverted},
+       "in.xml q.tms run.sim t.ini"},
+      // A failed rewrite fails every object of the request.
+      {"edit-node file",
+       {{"in.xml", ReplaceAll(kQX, "</TimeSeries>",
+                              "<series><header><locationId>B</locationId><parameterId>Q</parameterId></header>"
+                              "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"7\"/></series></TimeSeries>")},
+        {"t.ini",
+         "[Ostrand File System]\r\nStartUpDir=@\r\nDataEditObjectID=Ostrand.DataEditServer\r\n"
+         "[Parameters bin]\r\nQ=PM\r\n"},
+        {"editnode.fnm", "* nodes\r\nID A PM NROFVALUES 1 VALUES 0\r\nID B PM NROFVALUES 0 VALUES\r\n"}},
+       {"in.xml", "out.bin", "/conversiontable", "t.ini"},
+       "editnode.fnm",
+       {"48|Error message|Object 1, ID A PM: edit-node file not rewritten: {D}",
+        "48|Error message|Object 2, ID B PM: edit-node file not rewritten: {D}",
+        "16|Error:|Could not write the data to then bin file.", kNotConverted},
+       {kConverted},
+       "editnode.fnm in.xml t.ini"},
+  };
+
+  for (const Output& output : outputs) {
+    SCOPED_TRACE(output.kind);
+    const TempDir dir;
+    // The size the target has when nothing fails.
+    const Outcome clean = RunWith(output, dir, [](FaultyFileSystem&) {});
+    ASSERT_EQ(clean.boxes, output.written);
+    const auto size = static_cast<long long>(clean.targetSize);
+    ASSERT_NE(clean.files.at(output.target), output.files.at(output.target));
+
+    std::vector<Fault> faults = {
+        {"create", [](FaultyFileSystem& f) { f.failCreate = true; }, 70, "Permission denied: @"},
+        {"sync and close", [](FaultyFileSystem& f) { f.failClose = true; }, 57,
+         "Device I/O error: @: Input/output error"},
+        {"rename", [](FaultyFileSystem& f) { f.failRename = true; }, 70, "Permission denied: @"},
+    };
+    for (long long n = 0; n < size; ++n) {
+      faults.push_back({"disk full after " + std::to_string(n) + " bytes",
+                        [n](FaultyFileSystem& f) { f.failWriteAfter = n; }, 61, "Disk full: @"});
+    }
+    for (const Fault& fault : faults) {
+      SCOPED_TRACE(fault.name);
+      const Outcome o = RunWith(output, dir, fault.arm);
+      const std::string description = ReplaceAll(fault.description, "@", "@/" + output.target);
+      const std::string error = "Error " + std::to_string(fault.number) + " (" + description + ")";
+      Strings expected;
+      for (const std::string& box : output.failed) {
+        expected.push_back(ReplaceAll(ReplaceAll(box, "{E}", error), "{D}", description));
+      }
+      EXPECT_EQ(o.boxes, expected);
+      EXPECT_EQ(o.listing, fault.name == "rename" ? output.listingAfterRenameFailure : output.listingAfterFailure);
+      for (const auto& [name, before] : output.files) {
+        if (o.files.at(name) != "<missing>") {
+          EXPECT_EQ(o.files.at(name), before) << name;
+        }
+      }
+      if (::testing::Test::HasFailure()) return;  // one fault's findings are enough to read
+    }
+    // A disk that fills exactly at the end still takes the whole file.
+    const Outcome full = RunWith(output, dir, [size](FaultyFileSystem& f) { f.failWriteAfter = size; });
+    EXPECT_EQ(full.boxes, output.written);
+    EXPECT_EQ(full.targetSize, clean.targetSize);
+  }
+}
+
+// A disk that fills, made with a file-size limit on the real file system: its report names the
+// target too, not the temporary file that is gone by the time anyone reads it.
+TEST(FailureInjectionTest, TheRealFileSystemNamesTheTarget) {
+  TempDir dir;
+  const std::string target = dir.Write("out.xml", "old");
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit limited = before;
+  limited.rlim_cur = 16;
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const std::string error = testing::ErrorOf([&] { WriteFileAtomically(target, std::string(100, 'x')); });
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(error, "Error 57 (Device I/O error: " + target + ": File too large)");
+  EXPECT_EQ(Slurp(target), "old");
+  EXPECT_EQ(dir.Listing(), "out.xml");
+}
+
+}  // namespace
+}  // namespace tidemill

@@ -1,0 +1,164 @@
+// Runs of the built executable at the same time on one file: the output is whole, as one of the
+// runs wrote it, and a run reading a file that others rewrite reads the old or the new file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/DriverSupport.h"
+#include "support/RunTidemill.h"
+
+namespace tidemill {
+namespace {
+
+using testing::DiagLine;
+using testing::Slurp;
+using testing::TempDir;
+using Strings = std::vector<std::string>;
+
+const DiagLine kBinaryForm = {4, "Not in debugMode, so writing QX file with binary data section"};
+const DiagLine kXmlForm = {4, "DebugMode is true, so writing QX file without binary data section"};
+
+// Starts every run at once in batch mode (run k logs to diag<k>.xml), waits for all, and gives
+// the log lines of each after the start-up lines.
+std::vector<std::vector<DiagLine>> RunAtOnce(const TempDir& dir, const std::vector<Strings>& runs) {
+  std::vector<pid_t> started;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    Strings args = runs[k];
+    args.insert(args.begin(), TIDEMILL_EXE);
+    for (const std::string& a : Strings{"/batch", "/diagfile", "diag" + std::to_string(k) + ".xml"}) args.push_back(a);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(dir.Path().c_str()) == 0) ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    started.push_back(pid);
+  }
+  std::vector<std::vector<DiagLine>> logs;
+  for (std::size_t k = 0; k < started.size(); ++k) {
+    int status = 0;
+    ::waitpid(started[k], &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "run " << k;
+    auto lines = testing::ReadDiagLines(Slurp(dir.File("diag" + std::to_string(k) + ".xml")), "tidemill");
+    logs.emplace_back(lines.begin() + std::min<std::size_t>(6, lines.size()), lines.end());
+  }
+  return logs;
+}
+
+// Which of the candidates the files' contents are, or -1.
+int WhichOf(const TempDir& dir, const Strings& files, const std::vector<Strings>& candidates) {
+  Strings now;
+  for (const std::string& f : files) now.push_back(Slurp(dir.File(f)));
+  for (std::size_t k = 0; k < candidates.size(); ++k) {
+    if (candidates[k] == now) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+bool NoTemporaryFile(const TempDir& dir) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    if (entry.path().filename().string().starts_with('.')) return false;
+  }
+  return true;
+}
+
+// An ABR file of hourly values first, first + 1, ... from the given hour of 2024-03-01 on.
+std::string Abr(int lines, int first, int hour) {
+  std::string text;
+  for (int i = 0; i < lines; ++i) {
+    text += "2024030" + std::to_string(1 + (hour + i) / 24) + (((hour + i) % 24) < 10 ? "0" : "") +
+            std::to_string((hour + i) % 24) + "0000 " + std::to_string(first + i) + "\r\n";
+  }
+  return text;
+}
+
+TEST(ConcurrentRunsTest, RunsWritingOneTargetLeaveOneWholeOutput) {
+  TempDir dir;
+  constexpr int kRuns = 8;
+  std::vector<Strings> qx, kel;  // what run k writes alone
+  std::vector<Strings> toQX, toKel;
+  for (int k = 0; k < kRuns; ++k) {
+    const std::string n = std::to_string(k);
+    dir.Write("in" + n + ".abr", Abr(2 + k, 10 * k, k));
+    testing::RunTidemill(dir.Path(), {"in" + n + ".abr", "q" + n + ".xml"});
+    qx.push_back({Slurp(dir.File("q" + n + ".xml")), Slurp(dir.File("q" + n + ".bin"))});
+    ASSERT_EQ(testing::RunTidemill(dir.Path(), {"q" + n + ".xml", "k" + n + ".kel"}).err,
+              "Tidemill: File has been converted succesfully.\n");
+    kel.push_back({Slurp(dir.File("k" + n + ".kel"))});
+    toQX.push_back({"in" + n + ".abr", "out.xml"});
+    toKel.push_back({"q" + n + ".xml", "out.kel"});
+  }
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& log : RunAtOnce(dir, toQX)) {
+      EXPECT_EQ(log, (std::vector<DiagLine>{kBinaryForm, testing::kConvertedLine}));
+    }
+    EXPECT_NE(WhichOf(dir, {"out.xml", "out.bin"}, qx), -1) << "round " << round;
+    for (const auto& log : RunAtOnce(dir, toKel)) EXPECT_EQ(log, std::vector<DiagLine>{testing::kConvertedLine});
+    EXPECT_NE(WhichOf(dir, {"out.kel"}, kel), -1) << "round " << round;
+  }
+  EXPECT_TRUE(NoTemporaryFile(dir)) << dir.Listing();
+}
+
+TEST(ConcurrentRunsTest, RunsSettingValuesInOneEditNodeFileLoseNoneOfThem) {
+  TempDir dir;
+  dir.Write("t.ini", "[Ostrand File System]\r\nStartUpDir=" + dir.Path() +
+                         "\r\nDataEditObjectID=Ostrand.DataEditServer\r\n[Parameters bin]\r\nQ=PM\r\n");
+  std::string before, after;
+  std::vector<Strings> runs;
+  for (int k = 0; k < 8; ++k) {
+    const std::string n = std::to_string(k);
+    dir.Write("in" + n + ".xml", "<TimeSeries><series><header><locationId>L" + n +
+                                     "</locationId><parameterId>Q</parameterId></header><event date=\"2006-04-10\" "
+                                     "time=\"00:00:00\" value=\"" +
+                                     n + ".5\"/></series></TimeSeries>");
+    before += "ID L" + n + " PM NROFVALUES 0 VALUES\r\n";
+    after += "ID L" + n + " PM NROFVALUES 1 VALUES " + (k == 0 ? "" : n) + ".5\r\n";
+    runs.push_back({"in" + n + ".xml", "out.bin", "/conversiontable", "t.ini"});
+  }
+  dir.Write("editnode.fnm", before);
+  for (const auto& log : RunAtOnce(dir, runs)) EXPECT_EQ(log, std::vector<DiagLine>{testing::kConvertedLine});
+  EXPECT_EQ(Slurp(dir.File("editnode.fnm")), after);
+  EXPECT_TRUE(NoTemporaryFile(dir)) << dir.Listing();
+}
+
+TEST(ConcurrentRunsTest, ARunReadsTheOldOrTheNewFileNeverAHalf) {
+  // Two versions of shared.xml with as many values but other times and values: a reader that
+  // took the XML of one and the side file of the other would convert neither.
+  TempDir dir;
+  dir.Write("a.abr", Abr(4, 100, 0));
+  dir.Write("b.abr", Abr(4, 200, 5));
+  Strings kel;
+  for (const char* version : {"a.abr", "b.abr"}) {
+    for (const char* form : {"/debug", ""}) {
+      testing::RunTidemill(dir.Path(), {version, "shared.xml", form});
+      ASSERT_EQ(testing::RunTidemill(dir.Path(), {"shared.xml", "ref.kel"}).err,
+                "Tidemill: File has been converted succesfully.\n");
+      if (*form != '\0') kel.push_back(Slurp(dir.File("ref.kel")));
+      EXPECT_EQ(Slurp(dir.File("ref.kel")), kel.back()) << "both forms read the same";
+    }
+  }
+  // Writers of both versions in both forms, and readers between them.
+  const std::vector<Strings> runs = {{"a.abr", "shared.xml"},           {"shared.xml", "r1.kel"},
+                                     {"b.abr", "shared.xml", "/debug"}, {"shared.xml", "r3.kel"},
+                                     {"a.abr", "shared.xml", "/debug"}, {"shared.xml", "r5.kel"},
+                                     {"b.abr", "shared.xml"},           {"shared.xml", "r7.kel"}};
+  for (int round = 0; round < 4; ++round) {
+    const auto logs = RunAtOnce(dir, runs);
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+      if (k % 2 == 1) {
+        EXPECT_EQ(logs[k], std::vector<DiagLine>{testing::kConvertedLine}) << "run " << k;
+        const std::string got = Slurp(dir.File(runs[k][1]));
+        EXPECT_TRUE(got == kel[0] || got == kel[1]) << "run " << k << " read half of each";
+      } else {
+        EXPECT_EQ(logs[k],
+                  (std::vector<DiagLine>{runs[k].size() == 3 ? kXmlForm : kBinaryForm, testing::kConvertedLine}));
+      }
+    }
+  }
+  EXPECT_TRUE(NoTemporaryFile(dir)) << dir.Listing();
+}
+
+}  // namespace
+}  // namespace tidemill
