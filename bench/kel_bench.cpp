@@ -18,15 +18,7 @@ int main(int argc, char** argv) {
   const int runs = argc > 6 ? std::atoi(argv[6]) : 3;
   const std::string kel = dir + "/big.kel", bin = dir + "/bin.xml", xml = dir + "/xml.xml", back = dir + "/back.kel";
 
-  KelSpec spec;
-  spec.titles[0] = "kel_bench";
-  spec.reference = "2024.01.01 00:00:00";
-  spec.scu = 3600;
-  for (int p = 1; p <= P; ++p) spec.parameters.push_back("Substance" + std::to_string(p));
-  for (int l = 1; l <= L; ++l) spec.locations.push_back("Location" + std::to_string(l));
-  for (int t = 0; t < T; ++t) spec.offsets.push_back(t);
-  spec.value = [](int32_t l, int32_t p, int32_t t) { return static_cast<float>((l * 37 + p * 11 + t) % 10000) / 16.0f; };
-  WriteKelFile(kel, spec);
+  WriteHourlyKelFile(kel, "kel_bench", L, P, T);
   xmlInitParser();
 
   // The device's share: the same bytes copied and synced, as every output of the program is.
