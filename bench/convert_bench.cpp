@@ -106,10 +106,10 @@ void WriteEditNodeFile(const std::string& path) {
 }
 
 const char* kRule =
-    "------------------------------------------------------------------------------------------------------------";
+    "--------------------------------------------------------------------------------------------------------------------";
 
 void PrintHeader(const char* title) {
-  std::printf("%s\n%-44s %9s %8s %8s %9s %8s %7s %7s\n", kRule, title, "input MB", "seconds", "MB/s", "peak MiB",
+  std::printf("%s\n%-44s %9s %8s %7s %8s %9s %8s %7s %7s\n", kRule, title, "input MB", "seconds", "cpu s", "MB/s", "peak MiB",
               "B/event", "x parse", "x cat");
 }
 
@@ -120,7 +120,7 @@ void PrintRow(const std::string& what, double megabytes, double events, const Be
   if (events > 0) std::snprintf(perEvent, sizeof perEvent, "%.1f", b.PeakMiB() * 1048576.0 / events);
   if (parse > 0) std::snprintf(xParse, sizeof xParse, "%.2f", b.Seconds() / parse);
   if (cat > 0) std::snprintf(xCat, sizeof xCat, "%.2f", b.Seconds() / cat);
-  std::printf("%-44s %9.1f %8.3f %8.0f %9.1f %8s %7s %7s\n", what.c_str(), megabytes, b.Seconds(),
+  std::printf("%-44s %9.1f %8.3f %7.3f %8.0f %9.1f %8s %7s %7s\n", what.c_str(), megabytes, b.Seconds(), b.CpuSeconds(),
               megabytes / b.Seconds(), b.PeakMiB(), perEvent, xParse, xCat);
 }
 
@@ -181,7 +181,8 @@ void MainTable(const Options& o, const std::string& dir) {
                 faster >= 10 ? "met" : "NOT met");
   }
   const double ratio = xml2tms.Seconds() / parseXml.Seconds();
-  std::printf("target: xml -> tms within 1.4 x the bare libxml2 parse: %.2f x, %s\n", ratio, ratio <= 1.4 ? "met" : "NOT met");
+  std::printf("target: xml -> tms within 1.4 x the bare libxml2 parse: %.2f x, %s (%.2f x in cpu time)\n", ratio,
+              ratio <= 1.4 ? "met" : "NOT met", xml2tms.CpuSeconds() / parseXml.CpuSeconds());
   std::fflush(stdout);
 }
 
@@ -190,7 +191,7 @@ void MainTable(const Options& o, const std::string& dir) {
 void Scaling(const Options& o, const std::string& parent) {
   const std::string dir = BenchDirectory(parent + "/scale", "");
   WriteText(dir + "/table.ini", ConversionTable());
-  std::printf("%s\n%-44s %9s %8s %8s %9s %8s %7s %7s %7s\n", kRule, "xml -> tms by size (20 series)", "input MB", "seconds",
+  std::printf("%s\n%-44s %9s %8s %7s %8s %9s %8s %7s %7s %7s\n", kRule, "xml -> tms by size (20 series)", "input MB", "seconds", "cpu s",
               "ns/event", "peak MiB", "B/event", "x parse", "+ns/ev", "+B/ev");
   double lastEvents = 0, lastSeconds = 0, lastMiB = 0;
   for (const long events : {10000L, 100000L, 1000000L, 10000000L}) {
@@ -206,9 +207,9 @@ void Scaling(const Options& o, const std::string& parent) {
       std::snprintf(added, sizeof added, "%7.0f %7.1f", (tms.Seconds() - lastSeconds) * 1e9 / (n - lastEvents),
                     (tms.PeakMiB() - lastMiB) * 1048576.0 / (n - lastEvents));
     }
-    std::printf("%-44s %9.1f %8.3f %8.0f %9.1f %8.1f %7.2f %s\n", ("10^" + std::to_string(std::to_string(events).size() - 1) +
+    std::printf("%-44s %9.1f %8.3f %7.3f %8.0f %9.1f %8.1f %7.2f %s\n", ("10^" + std::to_string(std::to_string(events).size() - 1) +
                                                                    " events").c_str(),
-                FileMegabytes(f.xml), tms.Seconds(), tms.Seconds() * 1e9 / n, tms.PeakMiB(), tms.PeakMiB() * 1048576.0 / n,
+                FileMegabytes(f.xml), tms.Seconds(), tms.CpuSeconds(), tms.Seconds() * 1e9 / n, tms.PeakMiB(), tms.PeakMiB() * 1048576.0 / n,
                 tms.Seconds() / parse.Seconds(), added);
     std::fflush(stdout);
     lastEvents = n;
@@ -237,8 +238,8 @@ void WriteLongLine(const std::string& path, const std::string& head, const std::
 void PrintLongLineRow(const std::string& what, const std::string& path, std::size_t lineBytes, const ChildRun& run,
                       const ChildRun& cat, const std::string& outcome) {
   const double lineMiB = static_cast<double>(lineBytes) / 1048576.0;
-  std::printf("%-44s %9.1f %8.3f %8.0f %9.1f %8s %7s %7.2f\n    peak less the line: %.1f MiB; %s\n", what.c_str(),
-              FileMegabytes(path), run.seconds, FileMegabytes(path) / run.seconds, run.maxRssKiB / 1024.0, "-", "-",
+  std::printf("%-44s %9.1f %8.3f %7.3f %8.0f %9.1f %8s %7s %7.2f\n    peak less the line: %.1f MiB; %s\n", what.c_str(),
+              FileMegabytes(path), run.seconds, run.cpuSeconds, FileMegabytes(path) / run.seconds, run.maxRssKiB / 1024.0, "-", "-",
               run.seconds / cat.seconds, run.maxRssKiB / 1024.0 - lineMiB, outcome.c_str());
   std::fflush(stdout);
 }
