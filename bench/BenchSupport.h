@@ -2,9 +2,12 @@
 // every reading figure, libxml2's bare push parse.
 #pragma once
 
+#include <fcntl.h>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -168,6 +171,92 @@ inline double PushParse(const std::string& path) {
   std::fclose(in);
   return Seconds(t0);
 }
+
+// Hourly values from 2000-01-01, "yyyymmddhhmmss value" lines with CR LF.
+inline void GenerateAbr(const std::string& path, long lines) {
+  Output out(path);
+  out.Append("* ABR benchmark input\r\n");
+  const double start = DateSerial(2000, 1, 1);
+  char line[64];
+  for (long i = 0; i < lines; ++i) {
+    const CalendarTime t = ToCalendar(start + static_cast<double>(i) / 24.0);
+    char* p = line + std::snprintf(line, sizeof line, "%04lld%02d%02d%02d%02d%02d ", static_cast<long long>(t.year), t.month,
+                                   t.day, t.hour, t.minute, t.second);
+    p = AppendNumberText(static_cast<float>((i * 37) % 100000) / 100.0f, p);
+    *p++ = '\r';
+    *p++ = '\n';
+    out.Append(line, static_cast<std::size_t>(p - line));
+  }
+}
+
+// A whole run of a program: its wall time, its peak resident memory (the child's ru_maxrss)
+// and its wait status.
+struct ChildRun {
+  double seconds = 0;
+  long maxRssKiB = 0;
+  int status = 0;
+  double cpuSeconds = 0;  // user and system time: what other work on the machine changes least
+  bool Succeeded() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+};
+
+// Runs argv (looked up in PATH) in the directory dir (the current one when empty), its standard
+// output to the file out and its standard error to /dev/null.
+inline ChildRun Spawn(const std::vector<std::string>& argv, const std::string& dir = "",
+                      const std::string& out = "/dev/null") {
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
+    const int sink = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(sink, 1);
+    dup2(null, 2);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  ChildRun run;
+  rusage usage{};
+  wait4(pid, &run.status, 0, &usage);
+  run.seconds = Seconds(t0);
+  run.maxRssKiB = usage.ru_maxrss;
+  run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return run;
+}
+
+// Spawn, ending the program when the run fails.
+inline ChildRun SpawnOrExit(const std::vector<std::string>& argv, const std::string& dir = "",
+                            const std::string& out = "/dev/null") {
+  const ChildRun run = Spawn(argv, dir, out);
+  if (!run.Succeeded()) {
+    std::fprintf(stderr, "%s failed with status %d\n", argv[0].c_str(), run.status);
+    std::exit(1);
+  }
+  return run;
+}
+
+// Runs of one thing: the best time, the highest peak memory.
+struct Best {
+  std::vector<ChildRun> runs;
+  double Seconds() const {
+    double best = runs.front().seconds;
+    for (const ChildRun& r : runs) best = std::min(best, r.seconds);
+    return best;
+  }
+  double CpuSeconds() const {
+    double best = runs.front().cpuSeconds;
+    for (const ChildRun& r : runs) best = std::min(best, r.cpuSeconds);
+    return best;
+  }
+  double PeakMiB() const {
+    long peak = 0;
+    for (const ChildRun& r : runs) peak = std::max(peak, r.maxRssKiB);
+    return static_cast<double>(peak) / 1024.0;
+  }
+};
 
 struct Runs {
   std::vector<double> seconds;

@@ -73,4 +73,17 @@ inline void WriteKelFile(const std::string& path, const KelSpec& spec) {
   }
 }
 
+// A history file of L locations, P parameters and T hourly times, for benchmarks.
+inline void WriteHourlyKelFile(const std::string& path, const std::string& title, int L, int P, int T) {
+  KelSpec spec;
+  spec.titles[0] = title;
+  spec.reference = "2024.01.01 00:00:00";
+  spec.scu = 3600;
+  for (int p = 1; p <= P; ++p) spec.parameters.push_back("Substance" + std::to_string(p));
+  for (int l = 1; l <= L; ++l) spec.locations.push_back("Location" + std::to_string(l));
+  for (int t = 0; t < T; ++t) spec.offsets.push_back(t);
+  spec.value = [](int32_t l, int32_t p, int32_t t) { return static_cast<float>((l * 37 + p * 11 + t) % 10000) / 16.0f; };
+  WriteKelFile(path, spec);
+}
+
 }  // namespace tidemill::bench

@@ -1,18 +1,25 @@
-// Whole runs of the built program on large inputs, measured in the same run as their baselines:
-//  - QX-XML (20 series x 100000 hourly events, 2000000 events) to TMS (20 locations, one
-//    parameter) with a run-simulation file, against libxml2's bare push parse of that file and
-//    the reading alone; time and peak memory per event of the run;
-//  - an ABR file of 10000000 lines to QX-XML in binary form, in MB/s of ABR input.
-//   convert_bench [events per series] [series] [ABR lines] [directory]
-// A directory given keeps the inputs and outputs; by default a temporary one is removed.
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
+// The table of scripts/bench.sh: whole runs of the executable for every conversion, each beside
+// the baselines of its own input measured in the same run (cat of the file, and for QX-XML the
+// bare libxml2 push parse, each in a process of its own), with seconds, MB/s of input and the
+// peak memory of the run (the child's ru_maxrss):
+//  - abr -> xml, kel -> xml (binary and XML form), xml -> kel, xml -> tms, xml -> bin (the
+//    shipped data-edit server and a generated edit-node file), the QX-XML reading alone, and the
+//    same xml -> tms job done by a Python script (--python);
+//  - xml -> tms at 10^4, 10^5, 10^6 and 10^7 events;
+//  - with --large: QX-XML of more than 2 GB to TMS and to Kel, and ABR files and conversion
+//    tables holding one line of 256 MB and of 1 GB.
+//   convert_bench [--exe tidemill] [--python xml2tms.py] [--dir directory] [--runs n] [--large]
+//   convert_bench --parse file | --read file     (a baseline alone, as the table runs it)
+// Every figure is the best of n rounds (3 by default; one round for the --large rows); a round
+// runs each thing once, so that a machine busy for a while weighs on each alike. A directory
+// given keeps the outputs of the conversions table (out.tms, and the Python script's in
+// python/out.tms) for cmp; a temporary one is removed.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "BenchSupport.h"
+#include "KelFiles.h"
 #include "timeseries/QXContentHandler.h"
 
 using namespace tidemill;
@@ -20,43 +27,29 @@ using namespace tidemill::bench;
 
 namespace {
 
-struct Run {
-  double seconds = 0;
-  long maxRssKiB = 0;
+struct Options {
+  std::string exe = TIDEMILL_EXE;
+  std::string python;  // the script; none leaves its row out
+  std::string dir;
+  int runs = 3;
+  bool large = false;
 };
 
-// Runs the program with the arguments in dir; its time and its peak memory.
-Run RunTidemill(const std::string& dir, const std::vector<std::string>& args) {
-  const auto t0 = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    std::vector<char*> argv = {const_cast<char*>(TIDEMILL_EXE)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(TIDEMILL_EXE, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  Run run{Seconds(t0), usage.ru_maxrss};
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "tidemill failed with status %d\n", status);
-    std::exit(1);
-  }
-  return run;
-}
+constexpr int kSeries = 20;
+constexpr long kEventsPerSeries = 100000;  // 2,000,000 events, about 140 MB
+constexpr long kAbrLines = 2000000;
+constexpr int kKelLocations = 100, kKelParameters = 20, kKelTimes = 1000;  // 2,000,000 values
+// 31,000,000 events, 2.2 GB; hourly events reach no further than 68 years (2^31 seconds) from
+// the start, so the large file has more series rather than longer ones.
+constexpr int kLargeSeries = 100;
+constexpr long kLargeEventsPerSeries = 310000;
+constexpr double kMaxBytesPerEvent = 24;
 
-// Reads the file as the conversion does, in a fresh process of its own: the reading's share of
-// a whole run.
-double ReadInChild(const std::string& path) {
-  const auto t0 = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) _exit(ReadQXFile(path).error ? 1 : 0);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return Seconds(t0);
+std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -64,97 +57,282 @@ void WriteText(const std::string& path, const std::string& text) {
   out.Append(text);
 }
 
-// Checks that the run converted: its log ends with the success line.
-void ExpectConverted(const std::string& diag) {
-  std::ifstream in(diag, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.find("File has been converted succesfully.") == std::string::npos) {
-    std::fprintf(stderr, "not converted; see %s\n", diag.c_str());
+// What the run's diagnostics file says: "converted", or the first error's text.
+std::string Outcome(const std::string& diag) {
+  const std::string text = ReadAll(diag);
+  if (text.find("File has been converted succesfully.") != std::string::npos) return "converted";
+  const std::size_t error = text.find("level=\"1\"");
+  if (error == std::string::npos) return "no outcome in " + diag;
+  const std::size_t from = text.find(" : ", error);
+  const std::size_t to = text.find('"', from);
+  return "refused: " + text.substr(from + 3, std::min<std::size_t>(to - from - 3, 110));
+}
+
+// A run of the executable in dir with a diagnostics file; ends the program unless it converted.
+ChildRun Convert(const Options& o, const std::string& dir, std::vector<std::string> args) {
+  for (const char* a : {"/batch", "/diagfile", "diag.xml"}) args.push_back(a);
+  args.insert(args.begin(), o.exe);
+  const ChildRun run = SpawnOrExit(args, dir);
+  const std::string outcome = Outcome(dir + "/diag.xml");
+  if (outcome != "converted") {
+    std::fprintf(stderr, "%s: %s\n", args[1].c_str(), outcome.c_str());
     std::exit(1);
+  }
+  return run;
+}
+
+ChildRun Cat(const std::string& path) { return SpawnOrExit({"cat", path}); }
+ChildRun Parse(const std::string& path) { return SpawnOrExit({SelfPath(), "--parse", path}); }
+
+// The table for the QX-XML input: TMS for every location, the data-edit server for the same.
+std::string ConversionTable(int series = kSeries) {
+  std::string tms = "[Locations tms]\r\n", bin = "[Locations bin]\r\n";
+  for (int s = 1; s <= series; ++s) {
+    // Appended piece by piece: GCC 12 warns wrongly about "L" + std::to_string(s).
+    const std::string location = std::to_string(s), node = std::to_string(100 + s);
+    ((((tms += 'L') += location) += '=') += node) += "\r\n";
+    ((((bin += 'L') += location) += "=NODE_") += node) += "\r\n";
+  }
+  return tms + "[Parameters - tmsFiles]\r\nQ=out.tms\r\n[Parameters bin]\r\nQ=DISCHARGE\r\n" + bin +
+         "[Ostrand File System]\r\nEditNodeFnm=editnode.fnm\r\nDataEditObjectID=Ostrand.DataEditServer\r\n";
+}
+
+// An edit-node file with an entry for every object and parameter of the table, as the model
+// would have it before the transfer: written anew before each run, which rewrites it.
+void WriteEditNodeFile(const std::string& path) {
+  std::string text = "* Ostrand edit-node file\r\n";
+  for (int s = 1; s <= kSeries; ++s) text += "ID NODE_" + std::to_string(100 + s) + " DISCHARGE NROFVALUES 1 VALUES 0\r\n";
+  WriteText(path, text);
+}
+
+const char* kRule =
+    "--------------------------------------------------------------------------------------------------------------------";
+
+void PrintHeader(const char* title) {
+  std::printf("%s\n%-44s %9s %8s %7s %8s %9s %8s %7s %7s\n", kRule, title, "input MB", "seconds", "cpu s", "MB/s", "peak MiB",
+              "B/event", "x parse", "x cat");
+}
+
+// One row: the best time, MB/s of input, the peak memory (per event when events > 0) and the
+// ratios to the baselines given (0 for none).
+void PrintRow(const std::string& what, double megabytes, double events, const Best& b, double parse, double cat) {
+  char perEvent[16] = "-", xParse[16] = "-", xCat[16] = "-";
+  if (events > 0) std::snprintf(perEvent, sizeof perEvent, "%.1f", b.PeakMiB() * 1048576.0 / events);
+  if (parse > 0) std::snprintf(xParse, sizeof xParse, "%.2f", b.Seconds() / parse);
+  if (cat > 0) std::snprintf(xCat, sizeof xCat, "%.2f", b.Seconds() / cat);
+  std::printf("%-44s %9.1f %8.3f %7.3f %8.0f %9.1f %8s %7s %7s\n", what.c_str(), megabytes, b.Seconds(), b.CpuSeconds(),
+              megabytes / b.Seconds(), b.PeakMiB(), perEvent, xParse, xCat);
+}
+
+void MainTable(const Options& o, const std::string& dir) {
+  const Files qx = Generate(dir, "qx", kEventsPerSeries, kSeries);
+  std::remove(qx.headers.c_str());
+  std::remove(qx.bin.c_str());
+  WriteText(dir + "/table.ini", ConversionTable());
+  const std::string abr = dir + "/level.abr";
+  GenerateAbr(abr, kAbrLines);
+  const std::string kel = dir + "/river.kel";
+  WriteHourlyKelFile(kel, "convert_bench", kKelLocations, kKelParameters, kKelTimes);
+  const std::string pythonDir = dir + "/python";
+  if (!o.python.empty()) BenchDirectory(pythonDir, "");
+
+  Best catXml, parseXml, catKel, catAbr, abr2xml, kel2bin, kel2xml, xml2kel, xml2tms, xml2bin, read, python;
+  for (int round = 0; round < o.runs; ++round) {
+    catXml.runs.push_back(Cat(qx.xml));
+    parseXml.runs.push_back(Parse(qx.xml));
+    catKel.runs.push_back(Cat(kel));
+    catAbr.runs.push_back(Cat(abr));
+    abr2xml.runs.push_back(Convert(o, dir, {abr, "level.xml"}));
+    kel2bin.runs.push_back(Convert(o, dir, {kel, "river-bin.xml"}));
+    kel2xml.runs.push_back(Convert(o, dir, {kel, "river.xml", "/debug"}));
+    xml2kel.runs.push_back(Convert(o, dir, {qx.xml, "out.kel"}));
+    xml2tms.runs.push_back(Convert(o, dir, {qx.xml, "out.tms", "/conversiontable", "table.ini"}));
+    WriteEditNodeFile(dir + "/editnode.fnm");
+    xml2bin.runs.push_back(Convert(o, dir, {qx.xml, "out.bin", "/conversiontable", "table.ini"}));
+    read.runs.push_back(SpawnOrExit({SelfPath(), "--read", qx.xml}));
+    if (!o.python.empty()) python.runs.push_back(SpawnOrExit({"/usr/bin/python3", o.python, qx.xml, "../table.ini"}, pythonDir));
+  }
+
+  const double xmlMB = FileMegabytes(qx.xml), kelMB = FileMegabytes(kel), abrMB = FileMegabytes(abr);
+  const double events = static_cast<double>(qx.events), kelValues = 1.0 * kKelLocations * kKelParameters * kKelTimes;
+  char title[160];
+  std::snprintf(title, sizeof title, "conversions (best of %d; peak of %d)", o.runs, o.runs);
+  PrintHeader(title);
+  std::printf("inputs: QX-XML %d series x %ld hourly events = %.0f events; Kel %d locations x %d parameters x %d times;\n"
+              "ABR %ld lines. Outputs: TMS %.1f MB, edit-node file %.1f MB, Kel XML form %.1f MB, QX-XML side file %.1f MB\n",
+              kSeries, kEventsPerSeries, events, kKelLocations, kKelParameters, kKelTimes, kAbrLines,
+              FileMegabytes(dir + "/out.tms"), FileMegabytes(dir + "/editnode.fnm"), FileMegabytes(dir + "/river.xml"),
+              FileMegabytes(dir + "/level.bin"));
+  PrintRow("cat qx.xml > /dev/null", xmlMB, 0, catXml, 0, 0);
+  PrintRow("libxml2 push parse of qx.xml, no callbacks", xmlMB, events, parseXml, 0, catXml.Seconds());
+  PrintRow("cat river.kel > /dev/null", kelMB, 0, catKel, 0, 0);
+  PrintRow("cat level.abr > /dev/null", abrMB, 0, catAbr, 0, 0);
+  PrintRow("abr -> xml (binary form)", abrMB, kAbrLines, abr2xml, 0, catAbr.Seconds());
+  PrintRow("kel -> xml, binary form", kelMB, kelValues, kel2bin, 0, catKel.Seconds());
+  PrintRow("kel -> xml, XML form (/debug)", kelMB, kelValues, kel2xml, 0, catKel.Seconds());
+  PrintRow("xml -> kel", xmlMB, events, xml2kel, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> tms", xmlMB, events, xml2tms, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> bin (shipped data-edit server)", xmlMB, events, xml2bin, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("  QX-XML reading alone (ReadQXFile)", xmlMB, events, read, parseXml.Seconds(), catXml.Seconds());
+  if (!o.python.empty()) {
+    PrintRow("xml -> tms by bench/xml2tms.py (lxml)", xmlMB, events, python, parseXml.Seconds(), catXml.Seconds());
+    const double faster = python.Seconds() / xml2tms.Seconds();
+    std::printf("target: xml -> tms at least 10 x faster than bench/xml2tms.py: %.1f x, %s\n", faster,
+                faster >= 10 ? "met" : "NOT met");
+  }
+  const double ratio = xml2tms.Seconds() / parseXml.Seconds();
+  std::printf("target: xml -> tms within 1.4 x the bare libxml2 parse: %.2f x, %s (%.2f x in cpu time)\n", ratio,
+              ratio <= 1.4 ? "met" : "NOT met", xml2tms.CpuSeconds() / parseXml.CpuSeconds());
+  std::fflush(stdout);
+}
+
+// xml -> tms at 10^4 to 10^7 events; the last columns count what each size adds to the one
+// before it, per event added, which stays level when time and memory grow linearly.
+void Scaling(const Options& o, const std::string& parent) {
+  const std::string dir = BenchDirectory(parent + "/scale", "");
+  WriteText(dir + "/table.ini", ConversionTable());
+  std::printf("%s\n%-44s %9s %8s %7s %8s %9s %8s %7s %7s %7s\n", kRule, "xml -> tms by size (20 series)", "input MB", "seconds", "cpu s",
+              "ns/event", "peak MiB", "B/event", "x parse", "+ns/ev", "+B/ev");
+  double lastEvents = 0, lastSeconds = 0, lastMiB = 0;
+  for (const long events : {10000L, 100000L, 1000000L, 10000000L}) {
+    const Files f = Generate(dir, "scale", events / kSeries, kSeries);
+    Best parse, tms;
+    for (int round = 0; round < o.runs; ++round) {
+      parse.runs.push_back(Parse(f.xml));
+      tms.runs.push_back(Convert(o, dir, {f.xml, "out.tms", "/conversiontable", "table.ini"}));
+    }
+    const double n = static_cast<double>(events);
+    char added[32] = "-      -";
+    if (lastEvents > 0) {
+      std::snprintf(added, sizeof added, "%7.0f %7.1f", (tms.Seconds() - lastSeconds) * 1e9 / (n - lastEvents),
+                    (tms.PeakMiB() - lastMiB) * 1048576.0 / (n - lastEvents));
+    }
+    std::printf("%-44s %9.1f %8.3f %7.3f %8.0f %9.1f %8.1f %7.2f %s\n", ("10^" + std::to_string(std::to_string(events).size() - 1) +
+                                                                   " events").c_str(),
+                FileMegabytes(f.xml), tms.Seconds(), tms.CpuSeconds(), tms.Seconds() * 1e9 / n, tms.PeakMiB(), tms.PeakMiB() * 1048576.0 / n,
+                tms.Seconds() / parse.Seconds(), added);
+    std::fflush(stdout);
+    lastEvents = n;
+    lastSeconds = tms.Seconds();
+    lastMiB = tms.PeakMiB();
+    Remove(f);
   }
 }
 
-// Hourly values from 2000-01-01, "yyyymmddhhmmss value" lines with CR LF.
-void GenerateAbr(const std::string& path, long lines) {
+// A file of a few short lines around one line of lineBytes bytes: head, then the line's prefix
+// and filler up to lineBytes, then tail.
+void WriteLongLine(const std::string& path, const std::string& head, const std::string& prefix, char filler,
+                   std::size_t lineBytes, const std::string& tail) {
   Output out(path);
-  out.Append("* ABR benchmark input\r\n");
-  const double start = DateSerial(2000, 1, 1);
-  char line[64];
-  for (long i = 0; i < lines; ++i) {
-    const CalendarTime t = ToCalendar(start + static_cast<double>(i) / 24.0);
-    char* p = line + std::snprintf(line, sizeof line, "%04lld%02d%02d%02d%02d%02d ", static_cast<long long>(t.year), t.month,
-                                   t.day, t.hour, t.minute, t.second);
-    p = AppendNumberText(static_cast<float>((i * 37) % 100000) / 100.0f, p);
-    *p++ = '\r';
-    *p++ = '\n';
-    out.Append(line, static_cast<std::size_t>(p - line));
+  out.Append(head);
+  out.Append(prefix);
+  const std::string block(1 << 20, filler);
+  for (std::size_t left = lineBytes - prefix.size(); left > 0;) {
+    const std::size_t n = std::min(left, block.size());
+    out.Append(block.data(), n);
+    left -= n;
   }
+  out.Append(tail);
+}
+
+void PrintLongLineRow(const std::string& what, const std::string& path, std::size_t lineBytes, const ChildRun& run,
+                      const ChildRun& cat, const std::string& outcome) {
+  const double lineMiB = static_cast<double>(lineBytes) / 1048576.0;
+  std::printf("%-44s %9.1f %8.3f %7.3f %8.0f %9.1f %8s %7s %7.2f\n    peak less the line: %.1f MiB; %s\n", what.c_str(),
+              FileMegabytes(path), run.seconds, run.cpuSeconds, FileMegabytes(path) / run.seconds, run.maxRssKiB / 1024.0, "-", "-",
+              run.seconds / cat.seconds, run.maxRssKiB / 1024.0 - lineMiB, outcome.c_str());
+  std::fflush(stdout);
+}
+
+void Large(const Options& o, const std::string& parent) {
+  const std::string dir = BenchDirectory(parent + "/large", "");
+  WriteText(dir + "/table.ini", ConversionTable(kLargeSeries));
+  PrintHeader("--large (one run each)");
+  {
+    const Files f = Generate(dir, "large", kLargeEventsPerSeries, kLargeSeries);
+    std::remove(f.headers.c_str());
+    std::remove(f.bin.c_str());
+    const double mb = FileMegabytes(f.xml), events = static_cast<double>(f.events);
+    Best cat, parse, tms, kel;
+    cat.runs.push_back(Cat(f.xml));
+    parse.runs.push_back(Parse(f.xml));
+    tms.runs.push_back(Convert(o, dir, {f.xml, "out.tms", "/conversiontable", "table.ini"}));
+    kel.runs.push_back(Convert(o, dir, {f.xml, "out.kel"}));
+    std::printf("QX-XML %d series x %ld hourly events = %.0f events (%.2f GiB); memory limit %.0f bytes per event\n",
+                kLargeSeries, kLargeEventsPerSeries, events, mb * 1e6 / 1073741824.0, kMaxBytesPerEvent);
+    PrintRow("cat large.xml > /dev/null", mb, 0, cat, 0, 0);
+    PrintRow("libxml2 push parse of large.xml", mb, events, parse, 0, cat.Seconds());
+    PrintRow("xml -> tms", mb, events, tms, parse.Seconds(), cat.Seconds());
+    PrintRow("xml -> kel", mb, events, kel, parse.Seconds(), cat.Seconds());
+    const bool within = std::max(tms.PeakMiB(), kel.PeakMiB()) * 1048576.0 / events <= kMaxBytesPerEvent;
+    std::printf("    peak memory per event %s the limit of %.0f bytes\n", within ? "within" : "OVER", kMaxBytesPerEvent);
+    std::fflush(stdout);
+    Remove(f);
+    std::remove((dir + "/out.kel").c_str());
+  }
+  // One long line: an ABR data line whose value runs on (no number fits it), and a key line of
+  // a conversion table ahead of every section that the run reads. The table is read anew at
+  // each lookup (once per series, and for the file names and units), so a run of 20 series
+  // passes the line some 25 times (the small input has 20 series).
+  const Files small = Generate(dir, "small", 1000, kSeries);
+  const std::string abr = dir + "/long.abr", ini = dir + "/long.ini";
+  for (const std::size_t lineBytes : {std::size_t{256} << 20, std::size_t{1} << 30}) {
+    const std::string size = lineBytes >> 30 ? "1 GiB" : "256 MiB";
+    WriteLongLine(abr, "* one long line\r\n20000101000000 1.5\r\n", "20000101010000 ", '7', lineBytes,
+                  "\r\n20000101020000 2.5\r\n");
+    const ChildRun catAbr = Cat(abr);
+    const ChildRun abrRun = SpawnOrExit({o.exe, abr, "long.xml", "/batch", "/diagfile", "diag.xml"}, dir);
+    PrintLongLineRow("abr -> xml, a data line of " + size, abr, lineBytes, abrRun, catAbr, Outcome(dir + "/diag.xml"));
+    std::remove(abr.c_str());
+    WriteLongLine(ini, "[Notes]\r\n", "Text=", 'a', lineBytes, "\r\n" + ConversionTable());
+    const ChildRun catIni = Cat(ini);
+    const ChildRun iniRun =
+        SpawnOrExit({o.exe, small.xml, "out.tms", "/batch", "/conversiontable", ini, "/diagfile", "diag.xml"}, dir);
+    PrintLongLineRow("xml -> tms, a table line of " + size, ini, lineBytes, iniRun, catIni, Outcome(dir + "/diag.xml"));
+    std::remove(ini.c_str());
+  }
+  Remove(small);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long events = argc > 1 ? std::atol(argv[1]) : 100000;
-  const int series = argc > 2 ? std::atoi(argv[2]) : 20;
-  const long abrLines = argc > 3 ? std::atol(argv[3]) : 10000000;
-  const bool ownDir = argc <= 4;
-  const std::string dir = BenchDirectory(ownDir ? "" : argv[4], "convbench");
-  xmlInitParser();
-
-  const Files qx = Generate(dir, "qxbench", events, series);
-  std::remove(qx.headers.c_str());
-  std::remove(qx.bin.c_str());
-  std::string table = "[Locations tms]\r\n";
-  for (int s = 1; s <= series; ++s) ((table += 'L') += std::to_string(s) + "=") += std::to_string(100 + s) + "\r\n";
-  table += "[Parameters - tmsFiles]\r\nQ=out.tms\r\n[Ostrand File System]\r\nRunSimpFile=run.sim\r\n";
-  WriteText(dir + "/table.ini", table);
-  WriteText(dir + "/run.sim", "* run\r\ntitle\r\n\r\n\r\n 2000 1 2000 36\r\n");
-  const std::vector<std::string> tmsArgs = {qx.xml, "out.tms", "/batch", "/conversiontable", "table.ini", "/diagfile", "diag.xml"};
-
-  // Rounds of both, so that a machine busy for a while weighs on each alike.
-  Runs push, read, tms;
-  long tmsRssKiB = 0;
-  for (int round = 0; round < 3; ++round) {
-    push.seconds.push_back(PushParse(qx.xml));
-    read.seconds.push_back(ReadInChild(qx.xml));
-    const Run run = RunTidemill(dir, tmsArgs);
-    ExpectConverted(dir + "/diag.xml");
-    tms.seconds.push_back(run.seconds);
-    tmsRssKiB = std::max(tmsRssKiB, run.maxRssKiB);
+  if (argc == 3 && std::strcmp(argv[1], "--parse") == 0) {
+    PushParse(argv[2]);
+    return 0;
   }
-  const double totalEvents = static_cast<double>(events) * series;
-  const double megabytes = FileMegabytes(qx.xml);
-  std::printf("QX-XML %.1f MB, %d series x %ld events -> TMS %.1f MB; best of 3 [each run]\n", megabytes, series, events,
-              FileMegabytes(dir + "/out.tms"));
-  std::printf("libxml2 push parser, empty callbacks  %6.3f s  [%s]\n", push.Best(), push.Text().c_str());
-  std::printf("ReadQXFile alone, in a fresh process   %6.3f s  %.2f x push parser  [%s]\n", read.Best(),
-              read.Best() / push.Best(), read.Text().c_str());
-  std::printf("tidemill xml -> tms, whole run        %6.3f s  %.2f x push parser  [%s]\n", tms.Best(),
-              tms.Best() / push.Best(), tms.Text().c_str());
-  std::printf("  peak memory (ru_maxrss) %.1f MB = %.1f bytes per event\n", tmsRssKiB / 1024.0,
-              tmsRssKiB * 1024.0 / totalEvents);
-  if (ownDir) std::remove(qx.xml.c_str());
-
-  if (abrLines > 0) {
-    const std::string abr = dir + "/level.abr";
-    GenerateAbr(abr, abrLines);
-    const double abrMegabytes = FileMegabytes(abr);
-    Runs runs;
-    for (int round = 0; round < 3; ++round) {
-      runs.seconds.push_back(RunTidemill(dir, {abr, "level.xml", "/batch", "/diagfile", "diag.xml"}).seconds);
-      ExpectConverted(dir + "/diag.xml");
+  if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return ReadQXFile(argv[2]).error ? 1 : 0;
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--large") {
+      o.large = true;
+    } else if (i + 1 < argc && a == "--exe") {
+      o.exe = argv[++i];
+    } else if (i + 1 < argc && a == "--python") {
+      o.python = std::filesystem::absolute(argv[++i]).string();
+    } else if (i + 1 < argc && a == "--dir") {
+      o.dir = argv[++i];
+    } else if (i + 1 < argc && a == "--runs" && std::atoi(argv[i + 1]) > 0) {
+      o.runs = std::atoi(argv[++i]);
+    } else {
+      std::fprintf(stderr,
+                   "usage: convert_bench [--exe tidemill] [--python xml2tms.py] [--dir directory] [--runs n] [--large]\n");
+      return 2;
     }
-    std::printf("ABR %.1f MB, %ld lines -> QX-XML binary form (side file %.1f MB)\n", abrMegabytes, abrLines,
-                FileMegabytes(dir + "/level.bin"));
-    std::printf("tidemill abr -> xml, whole run        %6.3f s  %6.0f MB/s of ABR input  [%s]\n", runs.Best(),
-                abrMegabytes / runs.Best(), runs.Text().c_str());
-    if (ownDir) std::remove(abr.c_str());
   }
-  // A directory of one's own keeps its inputs and outputs, for profiling.
-  if (ownDir) {
-    for (const char* name : {"out.tms", "run.sim", "table.ini", "diag.xml", "level.xml", "level.bin"})
-      std::remove((dir + "/" + name).c_str());
-    rmdir(dir.c_str());
-  }
+  o.exe = std::filesystem::absolute(o.exe).string();
+  const bool ownDir = o.dir.empty();
+  const std::string dir = std::filesystem::absolute(BenchDirectory(o.dir, "convbench")).string();
+  xmlInitParser();
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("%s, load average before: %.2f %.2f %.2f\n", o.exe.c_str(), load[0], load[1], load[2]);
+  MainTable(o, dir);
+  Scaling(o, dir);
+  if (o.large) Large(o, dir);
+  getloadavg(load, 3);
+  std::printf("%s\nload average after: %.2f %.2f %.2f\n", kRule, load[0], load[1], load[2]);
+  if (ownDir) std::filesystem::remove_all(dir);
   return 0;
 }

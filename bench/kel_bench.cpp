@@ -4,125 +4,42 @@
 //   kel_bench [tidemill executable] [locations] [parameters] [times] [directory] [runs]
 // Defaults: build/tidemill, 100 x 20 x 8760 hourly times (about 70 MB), a new temporary
 // directory (a directory given keeps the files), best of 3 runs.
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "BenchSupport.h"
 #include "KelFiles.h"
 
 using namespace tidemill::bench;
-
-namespace {
-
-struct Run {
-  double seconds = 0;
-  long maxRssKiB = 0;
-};
-
-// Runs a program with its output to /dev/null (or to the file out); the wall time and the
-// child's peak resident memory.
-Run Spawn(const std::vector<std::string>& argv, const std::string& out = "/dev/null") {
-  const auto t0 = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int sink = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(sink, 1);
-    dup2(null, 2);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  Run r{Seconds(t0), usage.ru_maxrss};
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "%s failed\n", argv[0].c_str());
-    std::exit(1);
-  }
-  return r;
-}
-
-double FileMB(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<double>(st.st_size) / 1e6 : 0;
-}
-
-struct Best {
-  std::vector<Run> runs;
-  double Seconds() const {
-    double best = runs.front().seconds;
-    for (const Run& r : runs) best = std::min(best, r.seconds);
-    return best;
-  }
-  double PeakMiB() const {
-    long peak = 0;
-    for (const Run& r : runs) peak = std::max(peak, r.maxRssKiB);
-    return static_cast<double>(peak) / 1024.0;
-  }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const std::string exe = argc > 1 ? argv[1] : "build/tidemill";
   const int L = argc > 2 ? std::atoi(argv[2]) : 100;
   const int P = argc > 3 ? std::atoi(argv[3]) : 20;
   const int T = argc > 4 ? std::atoi(argv[4]) : 8760;
-  std::string dir = argc > 5 ? argv[5] : "";
+  const std::string dir = BenchDirectory(argc > 5 ? argv[5] : "", "kelbench");
   const int runs = argc > 6 ? std::atoi(argv[6]) : 3;
-  if (dir.empty()) {
-    char name[] = "/tmp/kelbench.XXXXXX";
-    if (mkdtemp(name) == nullptr) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = name;
-  }
   const std::string kel = dir + "/big.kel", bin = dir + "/bin.xml", xml = dir + "/xml.xml", back = dir + "/back.kel";
 
-  KelSpec spec;
-  spec.titles[0] = "kel_bench";
-  spec.reference = "2024.01.01 00:00:00";
-  spec.scu = 3600;
-  for (int p = 1; p <= P; ++p) spec.parameters.push_back("Substance" + std::to_string(p));
-  for (int l = 1; l <= L; ++l) spec.locations.push_back("Location" + std::to_string(l));
-  for (int t = 0; t < T; ++t) spec.offsets.push_back(t);
-  spec.value = [](int32_t l, int32_t p, int32_t t) { return static_cast<float>((l * 37 + p * 11 + t) % 10000) / 16.0f; };
-  WriteKelFile(kel, spec);
+  WriteHourlyKelFile(kel, "kel_bench", L, P, T);
   xmlInitParser();
 
   // The device's share: the same bytes copied and synced, as every output of the program is.
   const auto copySynced = [&](const std::string& from) {
-    return Spawn({"dd", "if=" + from, "of=" + dir + "/copy", "bs=4M", "conv=fsync"});
+    return SpawnOrExit({"dd", "if=" + from, "of=" + dir + "/copy", "bs=4M", "conv=fsync"});
   };
   Best cat, catCopy, toBinary, toXml, push, toKel, kelSynced, xmlSynced;
   for (int r = 0; r < runs; ++r) {
-    cat.runs.push_back(Spawn({"cat", kel}));
-    catCopy.runs.push_back(Spawn({"cat", kel}, dir + "/copy"));
+    cat.runs.push_back(SpawnOrExit({"cat", kel}));
+    catCopy.runs.push_back(SpawnOrExit({"cat", kel}, "", dir + "/copy"));
     kelSynced.runs.push_back(copySynced(kel));
-    toBinary.runs.push_back(Spawn({exe, kel, bin}));
-    toXml.runs.push_back(Spawn({exe, kel, xml, "/debug"}));
+    toBinary.runs.push_back(SpawnOrExit({exe, kel, bin}));
+    toXml.runs.push_back(SpawnOrExit({exe, kel, xml, "/debug"}));
     xmlSynced.runs.push_back(copySynced(xml));
-    push.runs.push_back({PushParse(xml), 0});
-    toKel.runs.push_back(Spawn({exe, xml, back}));
+    push.runs.push_back({PushParse(xml), 0, 0});
+    toKel.runs.push_back(SpawnOrExit({exe, xml, back}));
   }
 
   const double values = 4.0 * L * P * T;
   const double limitMiB = 1.2 * values / (1 << 20) + 64;
-  const double kelMB = FileMB(kel), xmlMB = FileMB(xml);
+  const double kelMB = FileMegabytes(kel), xmlMB = FileMegabytes(xml);
   std::printf("Kel file %d locations x %d parameters x %d times: %.1f MB; values %.1f MiB, memory limit %.1f MiB\n",
               L, P, T, kelMB, values / (1 << 20), limitMiB);
   std::printf("best of %d runs                              time      rate           ratio        peak memory\n", runs);
