@@ -12,7 +12,7 @@
 
 namespace tidemill::bench {
 
-struct KelSpec {
+struct KelContent {
   std::string titles[3];
   std::string reference;  // "yyyy.mm.dd hh:mm:ss"
   int32_t scu = 1;        // seconds per unit of the time offsets
@@ -24,7 +24,7 @@ struct KelSpec {
 };
 
 // Little-endian host assumed, as on every machine this runs on.
-inline void WriteKelFile(const std::string& path, const KelSpec& spec) {
+inline void WriteKelFile(const std::string& path, const KelContent& content) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) {
     std::perror(path.c_str());
@@ -43,26 +43,26 @@ inline void WriteKelFile(const std::string& path, const KelSpec& spec) {
   };
   const auto int32 = [&](int32_t v) { put(&v, 4); };
   // Title lines 1-3, then line 4: the reference and the unit at fixed columns.
-  for (const std::string& t : spec.titles) text(t, 40);
+  for (const std::string& t : content.titles) text(t, 40);
   char unit[16];
-  std::snprintf(unit, sizeof unit, "%8d", spec.scu);
-  text("T0: " + spec.reference + "  (scu=" + unit + "s)", 40);
-  const auto P = static_cast<int32_t>(spec.parameters.size());
-  const auto L = static_cast<int32_t>(spec.locations.size());
+  std::snprintf(unit, sizeof unit, "%8d", content.scu);
+  text("T0: " + content.reference + "  (scu=" + unit + "s)", 40);
+  const auto P = static_cast<int32_t>(content.parameters.size());
+  const auto L = static_cast<int32_t>(content.locations.size());
   int32(P);
   int32(L);
-  for (const std::string& name : spec.parameters) text(name, 20);
-  for (int32_t l = 1; !spec.map && l <= L; ++l) {
+  for (const std::string& name : content.parameters) text(name, 20);
+  for (int32_t l = 1; !content.map && l <= L; ++l) {
     int32(l);
-    text(spec.locations[static_cast<std::size_t>(l - 1)], 20);
+    text(content.locations[static_cast<std::size_t>(l - 1)], 20);
   }
   // Records: the offset, then the values location-major.
   std::vector<float> record(static_cast<std::size_t>(L) * static_cast<std::size_t>(P));
-  for (std::size_t t = 0; t < spec.offsets.size(); ++t) {
-    int32(spec.offsets[t]);
+  for (std::size_t t = 0; t < content.offsets.size(); ++t) {
+    int32(content.offsets[t]);
     for (int32_t l = 1; l <= L; ++l) {
       for (int32_t p = 1; p <= P; ++p) {
-        record[static_cast<std::size_t>((l - 1) * P + (p - 1))] = spec.value(l, p, static_cast<int32_t>(t + 1));
+        record[static_cast<std::size_t>((l - 1) * P + (p - 1))] = content.value(l, p, static_cast<int32_t>(t + 1));
       }
     }
     put(record.data(), record.size() * 4);
@@ -75,15 +75,15 @@ inline void WriteKelFile(const std::string& path, const KelSpec& spec) {
 
 // A history file of L locations, P parameters and T hourly times, for benchmarks.
 inline void WriteHourlyKelFile(const std::string& path, const std::string& title, int L, int P, int T) {
-  KelSpec spec;
-  spec.titles[0] = title;
-  spec.reference = "2024.01.01 00:00:00";
-  spec.scu = 3600;
-  for (int p = 1; p <= P; ++p) spec.parameters.push_back("Substance" + std::to_string(p));
-  for (int l = 1; l <= L; ++l) spec.locations.push_back("Location" + std::to_string(l));
-  for (int t = 0; t < T; ++t) spec.offsets.push_back(t);
-  spec.value = [](int32_t l, int32_t p, int32_t t) { return static_cast<float>((l * 37 + p * 11 + t) % 10000) / 16.0f; };
-  WriteKelFile(path, spec);
+  KelContent content;
+  content.titles[0] = title;
+  content.reference = "2024.01.01 00:00:00";
+  content.scu = 3600;
+  for (int p = 1; p <= P; ++p) content.parameters.push_back("Substance" + std::to_string(p));
+  for (int l = 1; l <= L; ++l) content.locations.push_back("Location" + std::to_string(l));
+  for (int t = 0; t < T; ++t) content.offsets.push_back(t);
+  content.value = [](int32_t l, int32_t p, int32_t t) { return static_cast<float>((l * 37 + p * 11 + t) % 10000) / 16.0f; };
+  WriteKelFile(path, content);
 }
 
 }  // namespace tidemill::bench

@@ -5,13 +5,13 @@
 
 #include "KelFiles.h"
 
-using tidemill::bench::KelSpec;
+using tidemill::bench::KelContent;
 
 int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : "samples";
 
   // Three locations, three substances, six hourly records with the offsets in minutes.
-  KelSpec kel;
+  KelContent kel;
   kel.titles[0] = "Limnex water quality, river reach";
   kel.titles[1] = "Sample history file";
   kel.titles[2] = "Made by make_kel_samples";
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   tidemill::bench::WriteKelFile(dir + "/river.kel", kel);
 
   // Four numbered locations, two substances, three records that are not equidistant.
-  KelSpec map;
+  KelContent map;
   map.titles[0] = "Limnex water quality, lake segments";
   map.titles[1] = "Sample map file";
   map.titles[2] = "Made by make_kel_samples";
