@@ -110,7 +110,11 @@ auto Converting(std::string_view what, std::string_view text, Convert&& convert)
 // A value as read wherever the file holds one: an infinity by name, so that what the writer
 // wrote as "inf" reads back as such, else the leading number.
 float SingleOf(std::string_view what, std::string_view text) {
-  if (const std::optional<float> infinity = InfinityOf(text)) return *infinity;
+  const auto plain = [](char c) { return (c >= '0' && c <= '9') || c == '.'; };
+  const bool number = !text.empty() && (plain(text[0]) || (text[0] == '-' && text.size() > 1 && plain(text[1])));
+  if (!number) {
+    if (const std::optional<float> infinity = InfinityOf(text)) return *infinity;
+  }
   return Converting(what, text, [&] { return ToSingle(LeadingNumber(text)); });
 }
 

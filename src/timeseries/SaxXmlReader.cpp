@@ -368,13 +368,17 @@ class AttributeBound {
         if (p == nullptr) break;
         inTag_ = true;
         equals_ = 0;
+        tagBytes_ = 0;
         tagStart_ = offset_ + static_cast<uint64_t>(p - data);
         ++p;
         continue;
       }
       const char* close = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
       const char* stop = close != nullptr ? close : end;
-      equals_ += std::count(p, stop, '=');
+      tagBytes_ += static_cast<uint64_t>(stop - p);
+      // An attribute takes at least five bytes ( a=""): only a longer tag is counted, which
+      // keeps the scan off the hot path of ordinary tags.
+      if (tagBytes_ > 5 * kMaxAttributes) equals_ += std::count(p, stop, '=');
       if (equals_ > kMaxAttributes) {
         throw DetailedError(kErrOverflow, "the element at byte " + IntegerText(static_cast<int64_t>(tagStart_) + 1) +
                                               " of " + file_ + " has more than " + IntegerText(kMaxAttributes) +
@@ -391,6 +395,7 @@ class AttributeBound {
   const std::string& file_;
   bool inTag_ = false;
   int64_t equals_ = 0;
+  uint64_t tagBytes_ = 0;
   uint64_t tagStart_ = 0;
   uint64_t offset_ = 0;
 };
