@@ -27,8 +27,6 @@ TEST(Text, LegacyTextBecomesUtf8) {
 }
 
 TEST(ErrorText, ReportsInTheProgramsForms) {
-  EXPECT_EQ(ModuleErrorText(Error(kErrFileNotFound), "ConvertAbr2XML"),
-            "Error 53 (File not found) in procedure ConvertAbr2XML of Module Mod_Main");
   try {
     throw std::bad_alloc();
   } catch (...) {

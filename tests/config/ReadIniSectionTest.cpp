@@ -69,15 +69,6 @@ TEST_F(ReadIniSectionTest, OnlyReadSectionReadsAndEachReadReplacesTheLast) {
   EXPECT_EQ(table_.File(), "");
 }
 
-TEST_F(ReadIniSectionTest, AStoredKeyWithoutValueIsAnInternalError) {
-  table_.ReadSection(true);
-  table_.Keys.push_back("Ijssel");
-  EXPECT_EQ(table_.SectionTotalContents(), "");
-  EXPECT_EQ(boxes_.boxes, std::vector<std::string>{
-                              "48|Error:|Internal error in clsReadIniSection.SectionTotalContents: Invalid procedure "
-                              "call or argument"});
-}
-
 TEST_F(ReadIniSectionTest, ALockedOrFailingFileLeavesLoadedFalseSilently) {
   for (const bool locked : {true, false}) {
     table_.ReadSection(true);
