@@ -175,9 +175,6 @@ TEST_F(QXContentHandlerTest, DocumentsAndWhatTheyGive) {
       // Fatal errors end it; the series ended before stay.
       {"", " E4 Document is empty at line 1, column 1 of @/in.xml box 64||Document is empty at line 1, column 1 of "
            "@/in.xml\r\nErrorCode = 4"},
-      {"<?xml version=\"1.0\"?>\n<a>\n<b>\n</a>", " E76 Opening and ending tag mismatch: b line 3 and a at line 4, column 5 "
-                                         "of @/in.xml box 64||Opening and ending tag mismatch: b line 3 and a at line 4, "
-                                         "column 5 of @/in.xml\r\nErrorCode = 76"},
       {kHead + Series("<locationId>A</locationId>") + "\t<series>\r\n\t\t<header><locationId>B",
        "[A|] E77 Premature end of data in tag locationId line 7 at line 7, column 24 of @/in.xml box 64||Premature end "
        "of data in tag locationId line 7 at line 7, column 24 of @/in.xml\r\nErrorCode = 77"},
