@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <limits>
 #include <string>
 #include <utility>
@@ -24,49 +23,17 @@ TEST(LeadingNumber, ReadsTheLeadingNumberOnly) {
     const char* text;
     double expected;
   } cases[] = {
-      {"", 0},
-      {"abc", 0},
-      {"12", 12},
-      {"  -3.25", -3.25},
-      {"+7", 7},
-      {"1,5", 1},            // the comma ends the number
-      {"1 2 3", 123},        // blanks anywhere are skipped
-      {"\t4\n5", 45},        // tabs and line feeds too
-      {"1.5.6", 1.5},        // one decimal point only
-      {".5", 0.5},
-      {"-.25", -0.25},
-      {"5.", 5},
-      {"1E3", 1000},
-      {"1e-2", 0.01},
-      {"2D2", 200},          // the old double-precision exponent letter
-      {"3E", 3},             // an exponent without digits ends before the letter
-      {"3E+", 3},
-      {"3Ex", 3},
-      {"-", 0},
-      {".", 0},
-      {"e5", 0},
-      {"12abc", 12},
-      {"-999.99", -999.99},
-      {"0.000123", 0.000123},
-      {"1 E 2", 100},
-      {"1e-400", 0},
+      {"", 0},         {"abc", 0},      {"  -3.25", -3.25}, {"+7", 7},     {"1,5", 1},  // the comma ends the number
+      {"1 2 3", 123},  {"\t4\n5", 45},  // blanks, tabs and line feeds anywhere are skipped
+      {"1.5.6", 1.5},  {"-.25", -0.25}, {"5.", 5},          {"1e-2", 0.01}, {"2D2", 200},  // the old exponent letter
+      {"3E+", 3},      {"3Ex", 3},      {"-", 0},           {"e5", 0},      {"1 E 2", 100}, {"1e-400", 0},
       {"0000000000000000000000000000000000000000000000001", 1},
       {"123456789012345678901234567890123456789012345678901234567890", 1.2345678901234568e59},
-      {"0.00000000000000000000000000000000000000000000000000000000001234", 1.234e-59},
   };
-  for (const auto& c : cases) {
-    EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << '"' << c.text << '"';
-  }
-}
-
-TEST(LeadingNumber, IsExactForShortDecimals) {
-  EXPECT_EQ(LeadingNumber("0.1"), 0.1);
-  EXPECT_EQ(LeadingNumber("-999.99"), -999.99);
+  for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << '"' << c.text << '"';
+  // Short decimals are exact, not merely close.
   EXPECT_EQ(static_cast<float>(LeadingNumber("-999.99")), -999.99f);
   EXPECT_EQ(LeadingNumber("1.7976931348623157e308"), std::numeric_limits<double>::max());
-}
-
-TEST(LeadingNumber, OverflowIsError6) {
   EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("1e400"); }), kErrOverflow);
   EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("-2e308"); }), kErrOverflow);
 }
@@ -83,16 +50,12 @@ std::pair<uint64_t, int> Outcome(double (*read)(std::string_view), std::string_v
 TEST(LeadingNumber, ShortcutAgreesWithTheGeneralRule) {
   // Texts the shortcut takes, and texts at each of its edges that must go the general way.
   const char* const texts[] = {
-      "0", "-0", "+0", "12", "-3.25", "+7", "+.5", ".5", "-.25", "5.", "-999.99", "0.000123",
-      "1E3", "1e-2", "1e+2", "1.5E+07", "2D2", "2d-2", "3E", "3E+", "3e-", "3Ex", "1 E 2", "1e 2",
-      "1 2", "1\t2", "1\n2", "1\r2", "12abc", "1,5", "1.5.6", "1e5.5", "1e5e5", "12 ", "-", "+", ".",
-      "-.", "+-5", "-+5", "--5", "++5", "e5", "inf", "-inf", "nan", "infinity", "0x1A", "1e400",
-      "-2e308", "1e-400", "1e-330", "5e-324", "1.7976931348623157e308", "0e500", "-0.0e-999",
+      "-0", "+.5", "-999.99", "1e+2", "1.5E+07", "2d-2", "3E", "3e-", "1e 2", "1\r2", "12abc", "1e5.5", "1e5e5",
+      "12 ", "+", "-.", "+-5", "--5", "inf", "nan", "0x1A", "1e400", "-2e308", "1e-330", "5e-324", "0e500", "-0.0e-999",
       // Halfway between two doubles up to the 40th digit, just above it after: the general
       // rule keeps 40 significant digits, so the shortcut must leave such a text to it.
-      "9007199254740993", "9007199254740993.00000000000000000000000000001", "0.1000000000000000055511151231257827021181583404541015625",
-      "1234567890123456789012345678901234567890", "12345678901234567890123456789012345678901",
-      "0000000000000000000000000000000000000000000000001", "1e00000000000000000000000000000000000005",
+      "9007199254740993", "9007199254740993.00000000000000000000000000001",
+      "12345678901234567890123456789012345678901", "1e00000000000000000000000000000000000005",
   };
   for (const char* text : texts) {
     EXPECT_EQ(Outcome(LeadingNumber, text), Outcome(LeadingNumberGeneral, text)) << '"' << text << '"';
@@ -137,81 +100,31 @@ TEST(NumberText, GeneralFormWithSevenSignificantDigits) {
   } cases[] = {
       {0.0f, "0"},
       {-0.0f, "0"},
-      {12.0f, "12"},
       {-999.0f, "-999"},
       {0.5f, ".5"},
       {-0.25f, "-.25"},
-      {12.25f, "12.25"},
       {-999.99f, "-999.99"},
-      {1.0f / 3.0f, ".3333333"},
       {2.0f / 3.0f, ".6666667"},
-      {1234567.0f, "1234567"},
       {9999999.0f, "9999999"},
       {12345678.0f, "1.234568E+07"},
       {10000000.0f, "1E+07"},
-      {1e20f, "1E+20"},
       {1.5e-7f, "1.5E-07"},
       {0.0001f, ".0001"},
       {0.00001f, "1E-05"},
-      {0.000012345f, "1.2345E-05"},
       {-3.4028235e38f, "-3.402823E+38"},
       {1.4e-45f, "1.401298E-45"},
-      {100.0f, "100"},
       {123.456f, "123.456"},
-      {0.1f, ".1"},
+      // Ties of the seventh digit go to even; rounding up may add a digit and change the form.
+      {1234566.5f, "1234566"},
+      {1234567.5f, "1234568"},
+      {123456.25f, "123456.2"},
+      {9999999.5f, "1E+07"},
+      {0.000099999997f, ".0001"},
+      {std::numeric_limits<float>::quiet_NaN(), "nan"},
+      {-std::numeric_limits<float>::infinity(), "-inf"},
   };
   for (const auto& c : cases) EXPECT_EQ(NumberText(c.value), c.expected) << c.value;
-}
-
-TEST(NumberText, NonFiniteValues) {
-  EXPECT_EQ(NumberText(std::numeric_limits<float>::quiet_NaN()), "nan");
-  EXPECT_EQ(NumberText(std::numeric_limits<float>::infinity()), "inf");
-  EXPECT_EQ(NumberText(-std::numeric_limits<float>::infinity()), "-inf");
-}
-
-TEST(IntegerText, PlainDigits) {
   EXPECT_EQ(IntegerText(-2147483648LL), "-2147483648");
-  EXPECT_EQ(IntegerText(0), "0");
-}
-
-// The number text built the slow way: to_chars's correctly rounded digits, laid out by the rules.
-std::string ReferenceNumberText(float value) {
-  char sci[32];
-  const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(static_cast<double>(value)),
-                                 std::chars_format::scientific, 6);
-  std::string digits = std::string(1, sci[0]) + std::string(sci + 2, 6);
-  const int exponent = std::stoi(std::string(sci + 9, res.ptr));
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  std::string text = value < 0 ? "-" : "";
-  if (exponent < -4 || exponent >= 7) {
-    text += digits.substr(0, 1);
-    if (digits.size() > 1) text += "." + digits.substr(1);
-    const int e = std::abs(exponent);
-    return text + (exponent < 0 ? "E-" : "E+") + static_cast<char>('0' + e / 10) + static_cast<char>('0' + e % 10);
-  }
-  if (exponent < 0) return text + "." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-  const auto before = static_cast<std::size_t>(exponent + 1);
-  if (digits.size() <= before) return text + digits + std::string(before - digits.size(), '0');
-  return text + digits.substr(0, before) + "." + digits.substr(before);
-}
-
-TEST(NumberText, MatchesCorrectRoundingAcrossTheSingles) {
-  // A sample of every binade, both signs, with the ties of half-to-even rounding among them.
-  std::size_t checked = 0;
-  for (uint64_t bits = 1; bits < 0x7F800000u; bits += 4099) {
-    for (const uint32_t sign : {0u, 0x80000000u}) {
-      const float v = std::bit_cast<float>(static_cast<uint32_t>(bits) | sign);
-      ASSERT_EQ(NumberText(v), ReferenceNumberText(v)) << std::bit_cast<uint32_t>(v);
-      ++checked;
-    }
-  }
-  EXPECT_GT(checked, 1000000u);
-  for (const float tie : {1234566.5f, 1234567.5f, 123456.25f, 123456.75f, 9999999.5f, 999999.94f, 0.000099999997f}) {
-    EXPECT_EQ(NumberText(tie), ReferenceNumberText(tie)) << tie;
-  }
-  EXPECT_EQ(NumberText(1234566.5f), "1234566");
-  EXPECT_EQ(NumberText(1234567.5f), "1234568");
-  EXPECT_EQ(NumberText(9999999.5f), "1E+07");
 }
 
 TEST(NumberText, WritesNoFurtherThanItsLimit) {

@@ -91,22 +91,5 @@ TEST(IniSyntaxTest, BadInputGivesDefaultsQuietly) {
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
-// The wanted section comes first; the megabytes after it are never read.
-TEST(IniSyntaxTest, ReadingStopsAtTheEndOfTheSection) {
-  TempDir dir;
-  const std::string file = dir.Write("table.ini", "[S]\r\nA=1\r\nB=2\r\n[T]\r\n" + std::string(4u << 20, 'x'));
-  testing::FaultyFileSystem fs;
-  ScopedFileSystem scoped(fs);
-  clsReadIniSection table;
-  table.File(file);
-  table.Section("S");
-  table.ReadSection();
-  EXPECT_EQ(table.GetKey("B"), "2");
-  EXPECT_LT(fs.bytesRead, 1u << 20);
-  fs.bytesRead = 0;
-  EXPECT_EQ(ReadIniString("S", "A", "", file), "1");
-  EXPECT_LT(fs.bytesRead, 1u << 20);
-}
-
 }  // namespace
 }  // namespace tidemill

@@ -1,5 +1,5 @@
-// Both Kel conversions against the outcomes of the component that only a fake gives, and the
-// Kel write failing at each step.
+// Both Kel conversions against the outcomes of the component that only a fake gives; the Kel
+// write failing at each step is the failure-injection table's.
 #include <gtest/gtest.h>
 
 #include "converters/Converters.h"
@@ -88,31 +88,6 @@ TEST(KelConvertersTest, ComponentOutcomes) {
     EXPECT_EQ(boxes.boxes, row.boxes);
   }
   EXPECT_EQ(dir.Listing(), "in.xml t.ini");
-}
-
-TEST(KelConvertersTest, FailedKelWritesLeaveThePreviousFile) {
-  testing::TempDir dir;
-  const std::string in = dir.Write("in.xml", kOneSeries);
-  const std::string out = dir.Write("out.kel", "the previous file");
-  const std::string procedure = ") in procedure ConvertXml2Kel of Module Mod_Main";
-  const std::pair<std::function<void(testing::FaultyFileSystem&)>, std::string> rows[] = {
-      {[](auto& fs) { fs.failCreate = true; }, "Error 70 (Permission denied: " + out},
-      {[](auto& fs) { fs.failWriteAfter = 0; }, "Error 61 (Disk full: " + out},
-      {[](auto& fs) { fs.failWriteAfter = 212; }, "Error 61 (Disk full: " + out},  // past the header
-      {[](auto& fs) { fs.failClose = true; }, "Error 57 (Device I/O error: " + out + ": Input/output error"},
-      {[](auto& fs) { fs.failRename = true; }, "Error 70 (Permission denied: " + out},
-  };
-  for (const auto& [fault, box] : rows) {
-    testing::FaultyFileSystem fs;
-    fs.only = out;
-    fault(fs);
-    ScopedFileSystem scope(fs);
-    testing::BoxRecorder boxes;
-    EXPECT_FALSE(ConvertXml2Kel(in, out));
-    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"16|Error:|" + box + procedure});
-    EXPECT_EQ(testing::Slurp(out), "the previous file");
-    EXPECT_EQ(dir.Listing(), "in.xml out.kel");
-  }
 }
 
 }  // namespace

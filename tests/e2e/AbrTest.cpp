@@ -1,27 +1,13 @@
 // ABR to QX-XML through the built executable; the output is read back with the QX reader.
 #include <gtest/gtest.h>
 
-#include "common/DateTime.h"
-#include "common/Numbers.h"
+#include "support/QXSummary.h"
 #include "support/RunTidemill.h"
-#include "timeseries/QXContentHandler.h"
 
 namespace tidemill {
 namespace {
 
 using namespace testing;
-
-// "location/parameter: date time=value ..." of the series of a QX-XML file.
-std::string Summary(const std::string& path) {
-  const QXReadResult read = ReadQXFile(path);
-  std::string text = read.error ? ErrorSummary(*read.error) : "";
-  for (const auto& s : *read.series) {
-    text += s->sLocationID + "/" + s->sParameterID + ":";
-    for (int32_t i = 1; i <= s->lValCounter(); ++i)
-      ((text += ' ') += DateTimeText(s->dtEventDate(i)) + "=") += NumberText(s->sngValues(i));
-  }
-  return text;
-}
 
 TEST(AbrTest, Conversions) {
   const std::string kXmlForm = "DebugMode is true, so writing QX file without binary data section";
@@ -36,10 +22,10 @@ TEST(AbrTest, Conversions) {
        "2006031524000 7\r\n20061332250000\t-3e2x\r\n  20060315150000   .5  \r\n",
        "out.xml", true, {{4, kXmlForm}, kConvertedLine},
        "boezem/aanvoer: 2006-03-15 12:00:00=12.5 2006-03-15 13:00:00=1 2006-03-15 14:00:00=0 1899-12-30 00:00:00=7 "
-       "2007-02-02 01:00:00=-300 2006-03-15 15:00:00=.5 | diag.xml in.abr out.xml"},
+       "2007-02-02 01:00:00=-300 2006-03-15 15:00:00=.5\n | diag.xml in.abr out.xml"},
       {"20240301000000 1.25\r\n20240301010000 1.5\n20240301020000 1.75", "out.xml", false,
        {{4, "Not in debugMode, so writing QX file with binary data section"}, kConvertedLine},
-       "boezem/aanvoer: 2024-03-01 00:00:00=1.25 2024-03-01 01:00:00=1.5 2024-03-01 02:00:00=1.75 | diag.xml in.abr out.bin out.xml"},
+       "boezem/aanvoer: 2024-03-01 00:00:00=1.25 2024-03-01 01:00:00=1.5 2024-03-01 02:00:00=1.75\n | diag.xml in.abr out.bin out.xml"},
       {"* only\r\n\r\n  * comments\r\n", "out.xml", false,
        {{1, "Error 9 (Subscript out of range: @ holds no data line" + kModule}, kNotConvertedLine}, " | diag.xml in.abr"},
       // A stamp of 14 characters, one of them of two bytes.
@@ -62,7 +48,7 @@ TEST(AbrTest, Conversions) {
       if (const auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, in);
     EXPECT_EQ(LoggedAfterStart(dir), expected) << row.abr;
     const bool written = row.lines.back() == kConvertedLine;
-    EXPECT_EQ((written ? Summary(dir.File("out.xml")) : "") + " | " + dir.Listing(), row.summary) << row.abr;
+    EXPECT_EQ((written ? DescribeQX(dir.File("out.xml")) : "") + " | " + dir.Listing(), row.summary) << row.abr;
   }
 }
 

