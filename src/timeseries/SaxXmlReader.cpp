@@ -360,38 +360,50 @@ class AttributeBound {
   explicit AttributeBound(const std::string& file) : file_(file) {}
 
   void Scan(const char* data, std::size_t size) {
-    const char* p = data;
-    const char* const end = data + size;
-    while (p != end) {
-      if (!inTag_) {
-        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-        if (p == nullptr) break;
-        inTag_ = true;
-        equals_ = 0;
-        tagBytes_ = 0;
-        tagStart_ = offset_ + static_cast<uint64_t>(p - data);
-        ++p;
-        continue;
-      }
-      const char* close = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
-      const char* stop = close != nullptr ? close : end;
-      tagBytes_ += static_cast<uint64_t>(stop - p);
-      // An attribute takes at least five bytes ( a=""): only a longer tag is counted, which
-      // keeps the scan off the hot path of ordinary tags.
-      if (tagBytes_ > 5 * kMaxAttributes) equals_ += std::count(p, stop, '=');
-      if (equals_ > kMaxAttributes) {
-        throw DetailedError(kErrOverflow, "the element at byte " + IntegerText(static_cast<int64_t>(tagStart_) + 1) +
-                                              " of " + file_ + " has more than " + IntegerText(kMaxAttributes) +
-                                              " attributes");
-      }
-      if (close == nullptr) break;
-      inTag_ = false;
-      p = close + 1;
+    for (std::size_t done = 0; done < size; done += kSlice) {
+      ScanSlice(data + done, std::min(kSlice, size - done), offset_ + done);
     }
     offset_ += size;
   }
 
  private:
+  // Slices far shorter than a tag that could reach the bound: a tag that opens and closes within
+  // one is short, so only a tag still open at the end of a slice needs its bytes looked at.
+  static constexpr std::size_t kSlice = 16 * 1024;
+  // An attribute takes at least five bytes ( a=""): a tag is counted only beyond this length.
+  static constexpr uint64_t kCountedFrom = 5 * kMaxAttributes;
+
+  void ScanSlice(const char* data, std::size_t size, uint64_t at) {
+    const char* const end = data + size;
+    const char* p = data;
+    if (inTag_) {
+      const char* close = static_cast<const char*>(std::memchr(p, '>', size));
+      Grow(p, close != nullptr ? close : end);
+      if (close == nullptr) return;
+      inTag_ = false;
+      p = close + 1;
+    }
+    const char* tail = end;
+    while (tail != p && tail[-1] != '>') --tail;
+    const char* open = static_cast<const char*>(std::memchr(tail, '<', static_cast<std::size_t>(end - tail)));
+    if (open == nullptr) return;
+    inTag_ = true;
+    equals_ = 0;
+    tagBytes_ = 0;
+    tagStart_ = at + static_cast<uint64_t>(open - data);
+    Grow(open + 1, end);
+  }
+
+  void Grow(const char* from, const char* to) {
+    tagBytes_ += static_cast<uint64_t>(to - from);
+    if (tagBytes_ > kCountedFrom) equals_ += std::count(from, to, '=');
+    if (equals_ > kMaxAttributes) {
+      throw DetailedError(kErrOverflow, "the element at byte " + IntegerText(static_cast<int64_t>(tagStart_) + 1) +
+                                            " of " + file_ + " has more than " + IntegerText(kMaxAttributes) +
+                                            " attributes");
+    }
+  }
+
   const std::string& file_;
   bool inTag_ = false;
   int64_t equals_ = 0;
