@@ -85,7 +85,9 @@ CalendarTime ToCalendar(double dateTime) {
 }
 
 char* AppendDateText(const CalendarTime& t, char* out) {
-  out = AppendPadded(t.year, 4, out);
+  // A year before 0 takes its sign within the four characters (-020), as a reader of the
+  // fixed fields takes it back.
+  out = AppendPadded(t.year, t.year < 0 ? 3 : 4, out);
   *out++ = '-';
   out = AppendPadded(t.month, 2, out);
   *out++ = '-';

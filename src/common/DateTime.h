@@ -29,8 +29,9 @@ CalendarTime ToCalendar(double dateTime);
 // or too far from the epoch for a calendar.
 int64_t ToWholeSeconds(double dateTime);
 
-// "yyyy-mm-dd" and "hh:mm:ss" of a value rounded to the whole second; each writes at most
-// 10 and 8 characters (more only for years beyond 9999) and returns the end.
+// "yyyy-mm-dd" and "hh:mm:ss" of a value rounded to the whole second (a year before 0 as
+// "-yyy"); each writes at most 10 and 8 characters (more only for years beyond 9999 or before
+// -999) and returns the end.
 char* AppendDateText(const CalendarTime& t, char* out);
 char* AppendTimeText(const CalendarTime& t, char* out);
 std::string DateText(double dateTime);

@@ -30,8 +30,14 @@ struct Stamp {
   std::string time;
 };
 
+// Error 6 for an instant whose year does not fit the four characters a reader takes it from
+// (-999 to 9999): written wider, it would read back as another date.
 Stamp StampOf(double dateTime) {
   const CalendarTime t = ToCalendar(dateTime);
+  if (t.year < -999 || t.year > 9999) {
+    throw DetailedError(kErrOverflow, "the year " + IntegerText(t.year) + " of " + DateTimeText(dateTime) +
+                                          " does not fit the four characters of a date");
+  }
   char buf[64];
   Stamp s;
   s.date.assign(buf, AppendDateText(t, buf));

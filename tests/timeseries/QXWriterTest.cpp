@@ -163,18 +163,34 @@ TEST_F(QXWriterTest, EmptyOrUnselectedBlockWritesARootWithoutSeries) {
   }
 }
 
-TEST_F(QXWriterTest, DatesOfAnyYearKeepTheirEvents) {
-  // Years of five, ten and (before the epoch) eleven characters make longer event heads than
-  // the usual four digits.
-  const std::vector<double> times = {At(7, 6), DateSerial(12345, 6, 7) + TimeSerial(1, 2, 3), 1e12, -1e12};
-  bool binary = false;
-  ASSERT_TRUE(Write(NumberedBlock(1, 1, times), binary)) << error_;
-  const std::string xml = Slurp(dir_.File("out.xml"));
-  EXPECT_EQ(Count(xml, R"(<event date="2004-03-07" time="06:00:00" value="111"/>)"), 1u);
-  EXPECT_EQ(Count(xml, R"(<event date="12345-06-07" time="01:02:03" value="112"/>)"), 1u);
-  EXPECT_EQ(Count(xml, "<event date=\"" + DateText(1e12) + "\" time=\"00:00:00\" value=\"113\"/>"), 1u);
-  EXPECT_EQ(Count(xml, "<event date=\"" + DateText(-1e12) + "\" time=\"00:00:00\" value=\"114\"/>"), 1u);
-  EXPECT_EQ(DateText(-1e12).size(), 17u);
+TEST_F(QXWriterTest, YearsThatFourCharactersHoldReadBack) {
+  // A reader takes the year from the date's first four characters, so only -999 to 9999 can be
+  // written; a year before 0 takes its sign within them.
+  const std::pair<double, std::string> cases[] = {
+      {DateSerial(-20, 11, 1) + TimeSerial(1, 0, 0), "-020-11-01"},
+      {DateSerial(0, 1, 1), "0000-01-01"},
+      {DateSerial(9999, 12, 31) + TimeSerial(23, 59, 59), "9999-12-31"},
+      {DateSerial(-999, 1, 1), "-999-01-01"},
+      {DateSerial(10000, 1, 1), "Error 6 (Overflow: the year 10000 of 10000-01-01 00:00:00 does not fit the four "
+                                "characters of a date)"},
+      {DateSerial(-1000, 12, 31), "Error 6 (Overflow: the year -1000 of -1000-12-31 00:00:00 does not fit the four "
+                                  "characters of a date)"},
+  };
+  for (const auto& [time, expected] : cases) {
+    SCOPED_TRACE(expected);
+    bool binary = false;
+    const bool written = Write(NumberedBlock(1, 1, {At(7, 6), time}), binary);
+    if (expected.starts_with("Error")) {
+      EXPECT_FALSE(written);
+      EXPECT_TRUE(error_.starts_with(expected)) << error_;
+      continue;
+    }
+    ASSERT_TRUE(written) << error_;
+    EXPECT_EQ(Count(Slurp(dir_.File("out.xml")), "<event date=\"" + expected + "\""), 1u);
+    const QXReadResult read = ReadQXFile(dir_.File("out.xml"));
+    ASSERT_FALSE(read.error.has_value());
+    EXPECT_EQ(ToWholeSeconds(read.series->Item(1)->dtEventDate(2)), ToWholeSeconds(time));
+  }
 }
 
 // Each output failing at each step is the failure-injection table's; these are the writer's own.
