@@ -9,7 +9,7 @@
 #include <map>
 
 #include "driver/Main.h"
-#include "support/FaultyFileSystem.h"
+#include "support/DriverSupport.h"
 
 namespace tidemill {
 namespace {
@@ -26,10 +26,8 @@ const std::string kQX =
     "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"1.5\"/>"
     "<event date=\"2006-04-11\" time=\"00:00:00\" value=\"2.5\"/></series></TimeSeries>";
 const std::string kTmsTable = "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=@/q.tms\r\n";
-const std::string kConverted = "64||File has been converted succesfully.";
-const std::string kNotConverted = "16||File has not been converted.";
-const std::string kXmlForm = "64||DebugMode is true, so writing QX file without binary data section";
-const std::string kBinaryForm = "64||Not in debugMode, so writing QX file with binary data section";
+const std::string kConverted = "64||" + testing::kConvertedText, kNotConverted = "16||" + testing::kNotConvertedText;
+const std::string kXmlForm = "64||" + testing::kXmlFormText, kBinaryForm = "64||" + testing::kBinaryFormText;
 
 // One file the program writes, and the run that writes it. In texts, "@" stands for the run's
 // directory, "{E}" for the failure's "Error N (description)" and "{D}" for its description.

@@ -23,10 +23,9 @@ const std::string kUsage =
     "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> </diagfile "
     "OrvaDiagnosticsFile>";
 const std::string kTail = "The conversion is both ways, but only of XML and KEL.";
-const std::string kNotConverted = "File has not been converted.";
-const std::string kXmlForm = "DebugMode is true, so writing QX file without binary data section";
-const std::string kConverted = "File has been converted succesfully.";
-const std::string kBoxes = "Tidemill: " + kXmlForm + "\nTidemill: " + kConverted + "\n";
+using testing::kConvertedLine;
+using testing::kXmlFormLine;
+const std::string kBoxes = "Tidemill: " + testing::kXmlFormText + "\nTidemill: " + testing::kConvertedText + "\n";
 
 class TidemillTest : public ::testing::Test {
  protected:
@@ -59,10 +58,10 @@ TEST_F(TidemillTest, LoggedRuns) {
   dir_.Write("diag.xml", "<old>" + std::string(4000, 'x') + "</old>");  // replaced, not extended
   std::filesystem::create_directory(dir_.File("my dir"));
   dir_.Write("my dir/in put.abr", "");
-  const std::vector<DiagLine> converted = {{4, kXmlForm}, {3, kConverted}};
+  const std::vector<DiagLine> converted = {kXmlFormLine, kConvertedLine};
   const std::vector<DiagLine> failed = {
       {1, "Error 9 (Subscript out of range: " + t_ + "my dir/in put.abr holds no data line) in procedure ConvertAbr2XML of Module Mod_Main"},
-      {1, kNotConverted}};
+      testing::kNotConvertedLine};
   struct Row {
     std::vector<std::string> args;
     std::string err, commandLine, in, out, batch, debug;
