@@ -37,13 +37,17 @@ class TidemillTest : public ::testing::Test {
 TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
   dir_.Write("data.old.xml", "<TimeSeries/>");
   std::filesystem::create_directory(dir_.File("dir.xml"));
+  dir_.Write("--version", "");
   const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
+  const std::string type = "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n";
+  // With a second argument, or a file of that name, a help or version switch is an input file.
   const std::pair<std::vector<std::string>, std::string> rows[] = {
       {{}, "Error: No command line defined.\n\n" + kUsage + " </debug>\n" + kTail + "\n"},
       {{"missing.xml", "out.kel"}, missing},
       {{"dir.xml", "out.kel", "/debug"}, missing},
-      {{"data.old.xml", "out.kel"},
-       "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n"},
+      {{"--help", "out.kel"}, missing},
+      {{"data.old.xml", "out.kel"}, type},
+      {{"--version"}, type},
   };
   for (const auto& [args, err] : rows) {
     const Outcome o = RunTidemill(dir_.Path(), args);
@@ -51,7 +55,7 @@ TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, err);
   }
-  EXPECT_EQ(dir_.Listing(), "data.old.xml dir.xml in.abr");
+  EXPECT_EQ(dir_.Listing(), "--version data.old.xml dir.xml in.abr");
 }
 
 TEST_F(TidemillTest, LoggedRuns) {
@@ -118,15 +122,7 @@ TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {
   EXPECT_TRUE(help.out.starts_with("Usage: tidemill inputfile outputfile [/batch] [/conversiontable table.ini]"))
       << help.out;
   EXPECT_EQ(help.err, "");
-  const Outcome version = RunTidemill(dir_.Path(), {"--version"});
-  EXPECT_EQ(version.out, "tidemill " + VersionText() + "\n");
-  // With a second argument, or a file of that name, it is a conversion like any other.
-  const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
-  EXPECT_EQ(RunTidemill(dir_.Path(), {"--help", "out.kel"}).err, missing);
-  dir_.Write("--version", "");
-  const Outcome file = RunTidemill(dir_.Path(), {"--version"});
-  EXPECT_EQ(file.out, "");
-  EXPECT_EQ(file.err, "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n");
+  EXPECT_EQ(RunTidemill(dir_.Path(), {"--version"}).out, "tidemill " + VersionText() + "\n");
 }
 
 TEST_F(TidemillTest, UntrappedErrorExitsWithOne) {

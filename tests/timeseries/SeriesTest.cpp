@@ -51,26 +51,20 @@ TEST(SeriesTest, IndexesUpToTheCapacityInStepsOf10000) {
 }
 
 TEST(SeriesTest, TimestepFromUnitAndMultiplier) {
-  struct Case {
-    const char* unit;
-    int32_t multiplier;
-    int32_t seconds;  // 0 with error 6 expected when overflow is set
-    bool overflow = false;
-  };
-  const Case cases[] = {
+  constexpr int64_t kOverflow = -1;
+  const std::tuple<const char*, int32_t, int64_t> cases[] = {
       {"Hour", 2, 7200},          {"DAY", 1, 86400},         {"minute", 15, 900},     {"second", 3600, 3600},
       {"fortnight", 7, 7},        {"", 3, 3},                {"nonequidistant", 5, 0}, {"day", 0, 0},
-      {"minute", -2, -120},       {"day", 24855, 2147472000}, {"day", 24856, 0, true}, {"hour", -596524, 0, true},
+      {"minute", -2, -120},       {"day", 24855, 2147472000}, {"day", 24856, kOverflow}, {"hour", -596524, kOverflow},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.unit) + " x " + std::to_string(c.multiplier));
+  for (const auto& [unit, multiplier, seconds] : cases) {
     clsSeries s;
-    s.sTimeStepUnit = c.unit;
-    s.lTimeStepMultiplier = c.multiplier;
-    if (c.overflow) {
-      EXPECT_EQ(ErrorNumberOf([&] { s.Timestep(); }), kErrOverflow);
+    s.sTimeStepUnit = unit;
+    s.lTimeStepMultiplier = multiplier;
+    if (seconds == kOverflow) {
+      EXPECT_EQ(ErrorNumberOf([&] { s.Timestep(); }), kErrOverflow) << unit << multiplier;
     } else {
-      EXPECT_EQ(s.Timestep(), c.seconds);
+      EXPECT_EQ(s.Timestep(), seconds) << unit << multiplier;
     }
   }
 }
