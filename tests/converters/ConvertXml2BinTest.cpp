@@ -125,28 +125,5 @@ TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
   EXPECT_EQ(Strings(broken.begin() + 3, broken.end()), Strings(request.begin(), request.end() - 1));
 }
 
-TEST_F(ConvertXml2BinTest, FailedRewriteKeepsTheEditNodeFile) {
-  const std::string before = "* nodes\r\nID OBJ1 PM NROFVALUES 1 VALUES 0\r\nID L2 QM NROFVALUES 0 VALUES\nID  L3 PM NROFVALUES 2 VALUES 1 2";
-  const std::string system = "StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=ostrand.dataeditserver";
-  fs_.only = dir_.File("model/e.fnm");
-  const std::tuple<bool*, long long, std::string> faults[] = {
-      {nullptr, 60, "Disk full: $/model/e.fnm"},
-  };
-  for (const auto& [fault, writeAfter, reason] : faults) {
-    fs_.failCreate = fs_.failClose = fs_.failRename = false;
-    fs_.failWriteAfter = writeAfter;
-    if (fault) *fault = true;
-    dir_.Write("model/e.fnm", before);
-    const std::string cause = ": edit-node file not rewritten: " + reason;
-    EXPECT_EQ(Run(system, kThree), (Strings{"false", "48|Error message|Object 1, ID OBJ1 PM" + cause,
-                                            "48|Error message|Object 2, ID L2 QM" + cause,
-                                            "48|Error message|Object 3, ID L3 PM" + cause,
-                                            "16|Error:|Could not write the data to then bin file."}))
-        << reason;
-    EXPECT_EQ(testing::Slurp(dir_.File("model/e.fnm")), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("model")), {}), 1) << "a temporary file left";
-  }
-}
-
 }  // namespace
 }  // namespace tidemill

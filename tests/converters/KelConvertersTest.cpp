@@ -57,14 +57,8 @@ TEST(KelConvertersTest, ComponentOutcomes) {
     return "16|Error:|Error 57 (Device I/O error: in.kel) in procedure " + std::string(procedure) +
            " of Module Mod_Main";
   };
-  const struct Row {
-    bool toKel, exists;
-    int32_t status;
-    int32_t times;
-    bool raise;
-    std::string table, calls;
-    std::vector<std::string> boxes;
-  } rows[] = {
+  // To Kel?, the model file exists?, the status, the time count, raises?, the table; the calls and boxes.
+  const std::tuple<bool, bool, int32_t, int32_t, bool, std::string, std::string, std::vector<std::string>> rows[] = {
       {false, false, 0, 1, false, "", "", {}},
       {false, false, 0, 1, false, table, "", {}},
       {false, true, 1, 1, false, "", "ReadAll", {couldNot}},
@@ -74,18 +68,14 @@ TEST(KelConvertersTest, ComponentOutcomes) {
       {true, true, 1, 1, false, "", "WriteAll", {"16|Error:|Could not write the data to the kelfile."}},
       {true, true, 0, 1, true, "", "WriteAll", {error("ConvertXml2Kel")}},
   };
-  for (const Row& row : rows) {
+  for (const auto& [toKel, exists, status, times, raise, kelTable, calls, expected] : rows) {
     KelFake fake;
-    fake.exists = row.exists;
-    fake.status = row.status;
-    fake.times = row.times;
-    fake.raise = row.raise;
+    std::tie(fake.exists, fake.status, fake.times, fake.raise) = std::tie(exists, status, times, raise);
     ScopedKelFileAccessFactory scope([&fake] { return std::make_unique<KelFake>(fake); });
     testing::BoxRecorder boxes;
-    EXPECT_FALSE(row.toKel ? ConvertXml2Kel(in, dir.File("out.kel"))
-                           : ConvertKel2XML("in.kel", dir.File("out.xml"), row.table));
-    EXPECT_EQ(*fake.calls, row.calls);
-    EXPECT_EQ(boxes.boxes, row.boxes);
+    EXPECT_FALSE(toKel ? ConvertXml2Kel(in, dir.File("out.kel")) : ConvertKel2XML("in.kel", dir.File("out.xml"), kelTable));
+    EXPECT_EQ(*fake.calls, calls);
+    EXPECT_EQ(boxes.boxes, expected);
   }
   EXPECT_EQ(dir.Listing(), "in.xml t.ini");
 }

@@ -51,19 +51,6 @@ TEST_F(DiagnosticsTest, WritesTheExactDocumentOverAnOlderFile) {
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 
-TEST_F(DiagnosticsTest, ALogWithoutNameWritesNothing) {
-  {
-    clsXMLOrvaDiagnostics never;
-    never.AddLine(1, "lost");
-    EXPECT_FALSE(never.Flush());
-    clsXMLOrvaDiagnostics empty;
-    EXPECT_FALSE(empty.Start(""));
-    empty.AddLine(1, "lost");
-  }
-  EXPECT_EQ(dir_.Listing(), "");
-  EXPECT_TRUE(recorder_.boxes.empty());
-}
-
 TEST_F(DiagnosticsTest, FailingAddLineReportsOnceWithoutRecursion) {
   for (const bool batch : {true, false}) {
     BatchMode = batch;

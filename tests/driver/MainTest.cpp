@@ -92,29 +92,6 @@ TEST_F(MainTest, SwitchScan) {
   EXPECT_EQ(dir_.Listing(), "Diag.XML b.xml in.KEL in.XML in.abr in.kel in.map in.xml");
 }
 
-TEST_F(MainTest, OutcomeIsReportedByMode) {
-  const std::string ok = "File has been converted succesfully.", failed = "File has not been converted.";
-  const Strings interactive = {"in.abr", "out", "/diagfile", "d.xml"},
-                batch = {"in.abr", "out", "/diagfile", "d.xml", "/batch"};
-  const std::tuple<bool, Strings, Strings, std::vector<DiagLine>> rows[] = {
-      {true, interactive, {"64||" + ok}, {}},
-      {false, interactive, {"16||" + failed}, {}},
-      {true, batch, {}, {{3, ok}}},
-      {false, batch, {}, {{1, failed}}},
-      {true, {"in.abr", "out", "/batch"}, {"64||" + ok}, {}},
-  };
-  for (const auto& [result, args, boxes, lines] : rows) {
-    boxes_.boxes.clear();
-    std::filesystem::remove(dir_.File("d.xml"));
-    RunOnce(args, result);
-    EXPECT_EQ(boxes_.boxes, boxes);
-    if (args.size() == 3) continue;
-    std::vector<DiagLine> logged = testing::ReadDiagLines(testing::Slurp(dir_.File("d.xml")), ExecutableName());
-    ASSERT_GE(logged.size(), 6u);  // the start-up lines are checked end to end
-    EXPECT_EQ(std::vector<DiagLine>(logged.begin() + 6, logged.end()), lines);
-  }
-}
-
 TEST_F(MainTest, AnUntrappedErrorStillWritesTheLog) {
   ConverterSet throwing;
   throwing.abr2Xml = [](const std::string&, const std::string&, const std::string&) -> bool {

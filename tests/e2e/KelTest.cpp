@@ -21,10 +21,8 @@ using testing::TempDir;
 using Lines = std::vector<std::string>;
 
 const std::string kSamples = TIDEMILL_SAMPLES;
-const std::string kNotConverted = "1 File has not been converted.";
-const std::string kConverted = "3 File has been converted succesfully.";
-const std::string kBinaryForm = "4 Not in debugMode, so writing QX file with binary data section";
-const std::string kXmlForm = "4 DebugMode is true, so writing QX file without binary data section";
+const std::string kNotConverted = "1 " + testing::kNotConvertedText, kConverted = "3 " + testing::kConvertedText;
+const std::string kBinaryForm = "4 " + testing::kBinaryFormText, kXmlForm = "4 " + testing::kXmlFormText;
 
 // The log lines of a run after the six start-up lines, as "level text".
 Lines LogAfterStart(const std::string& diag, const std::string& exe) {
@@ -97,6 +95,8 @@ TEST(KelTest, KelAndMapToQXXml) {
         "4 Converting parameter 1: temperature to T.water", "4 Converting parameter 2: Oxygen to O2", kXmlForm,
         kConverted},
        "out.xml", selected},
+      // In the binary form the side file holds the selected pairs only, in their order.
+      {{"river.kel", "out.xml", "/conversiontable", table}, {kBinaryForm, kConverted}, "out.bin out.xml", selected},
       // Not equidistant: the XML form although the binary form was asked for.
       {{"river.map", "out.xml"}, {kXmlForm, kConverted}, "out.xml", map},
   };
@@ -173,6 +173,9 @@ TEST(KelTest, XmlToKel) {
         "1 Error 77 (Premature end of data in tag header line 1 at line 1, column 209 of " + t + "in.xml" + in},
        Series("A", "Q", {t0}, values({1}))},
       {head + end, "out.kel", {"1 Error 9 (Subscript out of range: no series in " + t + "in.xml" + in}, ""},
+      // Names are cut to 20 bytes between characters.
+      {head + series("Station with a long\xC3\xA9", "Q", {{"00:00:00", "1"}}) + end, "out.kel", {},
+       Series("Station with a long", "Q", {t0}, values({1}))},
       {head + series("Station with a long name 1", "Q", {{"00:00:00", "1"}}) +
            series("Station with a long name 2", "Q", {{"00:00:00", "1"}}) + end, "out.kel",
        {"1 Error 5 (Invalid procedure call or argument: locations 1 \"Station with a long name 1\" and 2 \"Station "

@@ -23,10 +23,9 @@ const std::string kUsage =
     "Usage: Tidemill.exe inputfile outputfile </batch> </conversiontable conversiontablefilename> </diagfile "
     "OrvaDiagnosticsFile>";
 const std::string kTail = "The conversion is both ways, but only of XML and KEL.";
-const std::string kNotConverted = "File has not been converted.";
-const std::string kXmlForm = "DebugMode is true, so writing QX file without binary data section";
-const std::string kConverted = "File has been converted succesfully.";
-const std::string kBoxes = "Tidemill: " + kXmlForm + "\nTidemill: " + kConverted + "\n";
+using testing::kConvertedLine;
+using testing::kXmlFormLine;
+const std::string kBoxes = "Tidemill: " + testing::kXmlFormText + "\nTidemill: " + testing::kConvertedText + "\n";
 
 class TidemillTest : public ::testing::Test {
  protected:
@@ -38,13 +37,17 @@ class TidemillTest : public ::testing::Test {
 TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
   dir_.Write("data.old.xml", "<TimeSeries/>");
   std::filesystem::create_directory(dir_.File("dir.xml"));
+  dir_.Write("--version", "");
   const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
+  const std::string type = "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n";
+  // With a second argument, or a file of that name, a help or version switch is an input file.
   const std::pair<std::vector<std::string>, std::string> rows[] = {
       {{}, "Error: No command line defined.\n\n" + kUsage + " </debug>\n" + kTail + "\n"},
       {{"missing.xml", "out.kel"}, missing},
       {{"dir.xml", "out.kel", "/debug"}, missing},
-      {{"data.old.xml", "out.kel"},
-       "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n"},
+      {{"--help", "out.kel"}, missing},
+      {{"data.old.xml", "out.kel"}, type},
+      {{"--version"}, type},
   };
   for (const auto& [args, err] : rows) {
     const Outcome o = RunTidemill(dir_.Path(), args);
@@ -52,17 +55,17 @@ TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, err);
   }
-  EXPECT_EQ(dir_.Listing(), "data.old.xml dir.xml in.abr");
+  EXPECT_EQ(dir_.Listing(), "--version data.old.xml dir.xml in.abr");
 }
 
 TEST_F(TidemillTest, LoggedRuns) {
   dir_.Write("diag.xml", "<old>" + std::string(4000, 'x') + "</old>");  // replaced, not extended
   std::filesystem::create_directory(dir_.File("my dir"));
   dir_.Write("my dir/in put.abr", "");
-  const std::vector<DiagLine> converted = {{4, kXmlForm}, {3, kConverted}};
+  const std::vector<DiagLine> converted = {kXmlFormLine, kConvertedLine};
   const std::vector<DiagLine> failed = {
       {1, "Error 9 (Subscript out of range: " + t_ + "my dir/in put.abr holds no data line) in procedure ConvertAbr2XML of Module Mod_Main"},
-      {1, kNotConverted}};
+      testing::kNotConvertedLine};
   struct Row {
     std::vector<std::string> args;
     std::string err, commandLine, in, out, batch, debug;
@@ -119,15 +122,7 @@ TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {
   EXPECT_TRUE(help.out.starts_with("Usage: tidemill inputfile outputfile [/batch] [/conversiontable table.ini]"))
       << help.out;
   EXPECT_EQ(help.err, "");
-  const Outcome version = RunTidemill(dir_.Path(), {"--version"});
-  EXPECT_EQ(version.out, "tidemill " + VersionText() + "\n");
-  // With a second argument, or a file of that name, it is a conversion like any other.
-  const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
-  EXPECT_EQ(RunTidemill(dir_.Path(), {"--help", "out.kel"}).err, missing);
-  dir_.Write("--version", "");
-  const Outcome file = RunTidemill(dir_.Path(), {"--version"});
-  EXPECT_EQ(file.out, "");
-  EXPECT_EQ(file.err, "Error: The input file should be of type QX-XML or LIMNEX kel/map.\n\n" + kUsage + "\n" + kTail + "\n");
+  EXPECT_EQ(RunTidemill(dir_.Path(), {"--version"}).out, "tidemill " + VersionText() + "\n");
 }
 
 TEST_F(TidemillTest, UntrappedErrorExitsWithOne) {

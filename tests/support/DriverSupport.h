@@ -21,6 +21,12 @@ inline constexpr const char* kDiagRoot =
 // A log line: level and the message after "<exe> yyyy-mm-dd hh:mm:ss : ", unescaped.
 using DiagLine = std::pair<int, std::string>;
 
+// What every conversion reports: its outcome, and the form a QX-XML file is written in.
+inline const std::string kConvertedText = "File has been converted succesfully.";
+inline const std::string kNotConvertedText = "File has not been converted.";
+inline const std::string kXmlFormText = "DebugMode is true, so writing QX file without binary data section";
+inline const std::string kBinaryFormText = "Not in debugMode, so writing QX file with binary data section";
+
 // The lines of a diagnostics file; fails the test unless every row of the file is exact: the
 // declaration, the root, one tab-indented line element per message, the closing tag, CR LF ends.
 inline std::vector<DiagLine> ReadDiagLines(const std::string& text, const std::string& exe) {

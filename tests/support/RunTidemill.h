@@ -33,8 +33,10 @@ inline Outcome RunTidemill(const std::string& dir, const std::vector<std::string
 }
 
 // The outcome lines of a conversion in the diagnostics file.
-inline const DiagLine kConvertedLine = {3, "File has been converted succesfully."};
-inline const DiagLine kNotConvertedLine = {1, "File has not been converted."};
+inline const DiagLine kConvertedLine = {3, kConvertedText};
+inline const DiagLine kNotConvertedLine = {1, kNotConvertedText};
+inline const DiagLine kXmlFormLine = {4, kXmlFormText};
+inline const DiagLine kBinaryFormLine = {4, kBinaryFormText};
 
 // The lines of the diagnostics file diag.xml in dir after the six start-up lines of a run.
 inline std::vector<DiagLine> LoggedAfterStart(const TempDir& dir) {

@@ -220,24 +220,6 @@ TEST_F(QXContentHandlerTest, EveryTruncationGivesAnErrorOrTheWholeResult) {
   }
 }
 
-TEST_F(QXContentHandlerTest, HandlerChecksItsFileAndReadsEventsOnlyWhenAsked) {
-  const std::string path = dir_.Write("in.xml", Document(Series("<locationId>A</locationId>", Event("2004-03-07", "00:00:00", "1")) +
-                                                         "<event date=\"bad\" time=\"bad\" value=\"1\"/>"));
-  clsQXContentHandler handler;
-  SaxXmlReader reader;
-  reader.contentHandler(&handler);
-  EXPECT_EQ(testing::ErrorOf([&] { reader.parse("<TimeSeries/>", "in.xml"); }),
-            "Error 1001 (QX XML Filename not defined in class clsQXContentHandler)");
-  handler.XMLFile(path);
-  reader.parseURL(path);
-  ASSERT_EQ(handler.collSeries()->Count(), 1);
-  EXPECT_EQ(handler.collSeries()->Item(1)->lValCounter(), 0);
-
-  const QXReadResult missing = ReadQXFile(dir_.File("missing.xml"));
-  EXPECT_EQ(Summary(missing), " E1001 File does not exist: @/missing.xml");
-
-}
-
 TEST(QXValueRulesTest, DateAndTimeAtFixedPositions) {
   const std::pair<const char*, double> dates[] = {
       {"2004-03-07", DateSerial(2004, 3, 7)},   {"2004/03/07T12:00", DateSerial(2004, 3, 7)},
@@ -331,6 +313,7 @@ TEST_F(QXContentHandlerTest, ReadErrorsEndTheReadAfterTheSeriesBefore) {
   r = ReadQXFile(fs.only);
   EXPECT_GT(r.series->Count(), 10);
   EXPECT_EQ(Summary(r).substr(Summary(r).find(" E")), " E57 Device I/O error: @/big.xml: Input/output error");
+  EXPECT_EQ(Summary(ReadQXFile(dir_.File("missing.xml"))), " E1001 File does not exist: @/missing.xml");
 }
 
 }  // namespace

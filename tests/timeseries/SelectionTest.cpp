@@ -5,11 +5,6 @@
 namespace tidemill {
 namespace {
 
-TEST(SelectionTest, KeyHasOneBlankAfterEachTag) {
-  EXPECT_EQ(SelectionKey("A", "B"), "<LOC>A</LOC> <PAR> B</PAR>");
-  EXPECT_EQ(SelectionKey("", ""), "<LOC></LOC> <PAR> </PAR>");
-}
-
 TEST(SelectionTest, HoldsEachPairOnceWithoutRegardToCase) {
   Selection selection;
   selection.Add("<LOC>Lobith</LOC> <PAR> Q</PAR>");
