@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "common/DateTime.h"
-#include "diagnostics/XMLOrvaDiagnostics.h"
 #include "diagnostics/RunState.h"
+#include "diagnostics/XMLOrvaDiagnostics.h"
 #include "support/DriverSupport.h"
+#include "timeseries/QXContentHandler.h"
 
 namespace tidemill {
 namespace {
