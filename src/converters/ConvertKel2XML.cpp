@@ -6,6 +6,7 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "config/ReadIniSection.h"
+#include "converters/ConversionTable.h"
 #include "converters/Converters.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
@@ -80,10 +81,7 @@ bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile,
         return false;
       }
     } else {
-      if (!FileExists(conversionTable)) {
-        ReportError("ConversionTable file not found: " + conversionTable);
-        return false;
-      }
+      if (!ConversionTableExists(conversionTable)) return false;
       const std::string table = ResolveRelativePath(conversionTable);
       Entries locations, parameters;
       if (!ReadEntries(table, "Locations", "NumberOfLocations", "Location", locations)) return false;

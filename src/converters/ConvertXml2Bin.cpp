@@ -7,6 +7,7 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "config/ProfileString.h"
+#include "converters/ConversionTable.h"
 #include "converters/Converters.h"
 #include "diagnostics/ReportMessage.h"
 #include "external/DataEditServer.h"
@@ -49,14 +50,7 @@ std::string ObjectCommand(std::string_view object, std::string_view parameter, c
 }  // namespace
 
 bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionTable) {
-  if (conversionTable.empty()) {
-    ReportMessage("No ConversionTable file specified.", kStyleExclamation, kProcedure, kLevelError);
-    return false;
-  }
-  if (!FileExists(conversionTable)) {
-    ReportError("ConversionTable file not found: " + conversionTable);
-    return false;
-  }
+  if (!RequiredConversionTableExists(conversionTable, kProcedure)) return false;
   std::string table = conversionTable;
   RunStep(kProcedure, [&] { table = ResolveRelativePath(table); });
 

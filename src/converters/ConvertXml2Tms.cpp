@@ -10,6 +10,7 @@
 #include "common/Text.h"
 #include "config/NoCaseMap.h"
 #include "config/ProfileString.h"
+#include "converters/ConversionTable.h"
 #include "converters/Converters.h"
 #include "converters/RunSimpFile.h"
 #include "converters/TenDaySteps.h"
@@ -162,14 +163,7 @@ void UpdateRunSimpFile(const TmsContent& content) {
 }  // namespace
 
 bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionTable) {
-  if (conversionTable.empty()) {
-    ReportMessage("No ConversionTable file specified.", kStyleExclamation, kProcedure, kLevelError);
-    return false;
-  }
-  if (!FileExists(conversionTable)) {
-    ReportMessage("ConversionTable file not found: " + conversionTable, kStyleCritical, "Error:", kLevelError);
-    return false;
-  }
+  if (!RequiredConversionTableExists(conversionTable, kProcedure)) return false;
   TmsContent content;
   content.inputFile = inputFile;
   content.table = conversionTable;
