@@ -1,9 +1,9 @@
 #include "timeseries/QXContentHandler.h"
 
-#include <bit>
 #include <cstring>
 
 #include "common/DateTime.h"
+#include "common/Endian.h"
 #include "common/Numbers.h"
 #include "common/Paths.h"
 #include "common/Text.h"
@@ -125,19 +125,6 @@ void ReplaceControls(std::string& text, std::size_t from) {
   }
 }
 
-// Singles read as little-endian bytes, put in the host's order where that differs.
-void FromLittleEndian(float* values, std::size_t count) {
-  if constexpr (std::endian::native != std::endian::little) {
-    for (std::size_t i = 0; i < count; ++i) {
-      uint32_t bits;
-      std::memcpy(&bits, values + i, sizeof bits);
-      bits = (bits >> 24) | ((bits >> 8) & 0xFF00u) | ((bits << 8) & 0xFF0000u) | (bits << 24);
-      std::memcpy(values + i, &bits, sizeof bits);
-    }
-  } else {
-    (void)values, (void)count;
-  }
-}
 
 // The usual "yyyy-mm-dd" and "hh:mm:ss": plain digits in the fields, single-byte characters
 // between them (so that bytes are characters). Reads the three fields, each two characters
@@ -350,7 +337,7 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
     // instants follow from the start and the step.
     series.FillValues(n, [&](int32_t, float* values, std::size_t length) {
       if (binFile_->Read(values, 4 * length) != 4 * length) throw pastEnd();
-      FromLittleEndian(values, length);
+      SwapLittleFloats(values, length);
     });
     series.RegularInstants(n, start, step / 86400.0);
     readPosition_ += bytes;

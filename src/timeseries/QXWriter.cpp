@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/DateTime.h"
+#include "common/Endian.h"
 #include "common/Error.h"
 #include "common/FileSystem.h"
 #include "common/Memory.h"
@@ -152,12 +153,9 @@ class SideFileData {
     std::span<const float> values = gathered_.empty() ? std::span<const float>(block_.sngValues.data(), contiguous_)
                                                       : std::span<const float>(gathered_);
     if constexpr (std::endian::native == std::endian::big) {
-      std::vector<uint32_t> swapped(values.size());
-      for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto u = std::bit_cast<uint32_t>(values[i]);
-        swapped[i] = (u >> 24) | ((u >> 8) & 0xFF00u) | ((u << 8) & 0xFF0000u) | (u << 24);
-      }
-      file.Write(swapped.data(), swapped.size() * sizeof(uint32_t));
+      std::vector<float> swapped(values.begin(), values.end());
+      SwapLittleFloats(swapped.data(), swapped.size());
+      file.Write(swapped.data(), swapped.size() * sizeof(float));
     } else {
       file.Write(values.data(), values.size_bytes());
     }
