@@ -165,7 +165,8 @@ std::string TmsFilePlanLine(const std::string& path, const TmsContent& content, 
   int32_t emptyCount = 0;
   for (std::size_t c = 0; c < content.stations.size(); ++c) {
     if (content.cells.contains(TmsContent::CellKey(content.stations[c].LocationNumber, parameter))) continue;
-    empty += " " + IntegerText(static_cast<int64_t>(c + 1));
+    empty += ' ';
+    empty += IntegerText(static_cast<int64_t>(c + 1));
     ++emptyCount;
   }
   if (emptyCount > 0) {

@@ -107,7 +107,9 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
                   (planned.empty() ? "fewer than 4 data lines: unchanged" : planned));
     }
   } catch (...) {
-    ReportMessage("Error: " + CurrentError().Description(), kStyleExclamation, "WriteRunSimpFile", kLevelError);
+    const std::string description = CurrentError().Description();
+    ReportMessage("Error: " + description, kStyleExclamation, "WriteRunSimpFile", kLevelError);
+    if (PlanMode) AddPlanLine("run-simulation file: " + path + ", left alone: " + description);
   }
 }
 
