@@ -84,7 +84,8 @@ void PlanEntries(KelFileAccess& kel, const std::string& inputFile, const Entries
                                              {"parameter ", &parameters, &file.sParameterIDs}}) {
     for (std::size_t i = 0; i < entries->modelNames.size(); ++i) {
       const std::string& name = entries->modelNames[i];
-      const bool held = !known || std::any_of(names->begin(), names->end(), [&](const std::string& n) { return EqualsNoCase(n, name); });
+      const bool held =
+          !known || std::any_of(names->begin(), names->end(), [&](const std::string& n) { return EqualsNoCase(n, name); });
       AddPlanLine(what + IntegerText(static_cast<int64_t>(i + 1)) + ": " + name + " -> " + entries->xmlIDs[i] +
                   (held ? "" : ", not in the file"));
     }

@@ -141,8 +141,8 @@ bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile)
       AddPlanNames("location", block->sLocationIDs);
       AddPlanNames("parameter", block->sParameterIDs);
       AddPlanLine(PlanTimesLine("times", block->dtTimes));
-      AddPlanLine("output: " + outputFile + ", " + IntegerText(int64_t{block->lLocationCount} * block->lParameterCount) +
-                  " series, " +
+      const int64_t series = int64_t{block->lLocationCount} * block->lParameterCount;
+      AddPlanLine("output: " + outputFile + ", " + IntegerText(series) + " series, " +
                   (IsKelMapFile(outputFile) ? "Kel map file (locations by number)" : "Kel history file"));
       written = true;
       return;

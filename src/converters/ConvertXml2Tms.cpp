@@ -158,9 +158,9 @@ std::string SeriesPlanLine(const SeriesPlace& place, const TableEntry& file, int
 // "tms file: <path>, parameter <ID>, unit index <u>, stations <n>", and the columns that no
 // series of the parameter fills (all -999.99).
 std::string TmsFilePlanLine(const std::string& path, const TmsContent& content, int32_t parameter, int32_t unitIndex) {
-  std::string line = "tms file: " + path + ", parameter " + content.parameters[static_cast<std::size_t>(parameter - 1)].id +
-                     ", unit index " + IntegerText(unitIndex) + ", stations " +
-                     IntegerText(static_cast<int64_t>(content.stations.size()));
+  const std::string& id = content.parameters[static_cast<std::size_t>(parameter - 1)].id;
+  std::string line = "tms file: " + path + ", parameter " + id + ", unit index " + IntegerText(unitIndex) +
+                     ", stations " + IntegerText(static_cast<int64_t>(content.stations.size()));
   std::string empty;
   int32_t emptyCount = 0;
   for (std::size_t c = 0; c < content.stations.size(); ++c) {

@@ -104,7 +104,8 @@ TEST(PlanTest, EachConversionOfTheSamples) {
        "result: would be converted\n",
        "Tidemill: Not in debugMode, so writing QX file with binary data section\n"},
       {{"flow.xml", "flow.tms", "/conversiontable", "none.ini"},
-       "input: @/flow.xml\nconversion: QX-XML to TMS (ConvertXml2Tms)\ntable: @/none.ini\nresult: would not be converted\n",
+       "input: @/flow.xml\nconversion: QX-XML to TMS (ConvertXml2Tms)\ntable: @/none.ini\n"
+       "result: would not be converted\n",
        "Error: ConversionTable file not found: @/none.ini\nTidemill: File has not been converted.\n"},
   };
   for (const auto& row : rows) {
