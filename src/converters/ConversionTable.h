@@ -12,4 +12,12 @@ bool ConversionTableExists(const std::string& table);
 // procedure's name, then as ConversionTableExists. False after the report.
 bool RequiredConversionTableExists(const std::string& table, const char* procedure);
 
+// A single key of the table, its value trimmed; when that is empty, whyEmpty tells a missing
+// key (or an empty value) from one of blanks, for the plan of a run.
+struct TableEntry {
+  std::string value;
+  std::string whyEmpty;
+};
+TableEntry ReadTableEntry(const std::string& section, const std::string& key, const std::string& table);
+
 }  // namespace tidemill

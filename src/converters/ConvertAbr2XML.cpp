@@ -10,6 +10,7 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "converters/Converters.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
 #include "external/ArgTokenizer.h"
@@ -110,6 +111,10 @@ bool ConvertAbr2XML(const std::string& inputFile, const std::string& outputFile,
   }
   return RunReportingErrors(kProcedure, [&] {
     const SeriesBlock block = ReadAbrFile(inputFile);
+    if (PlanMode) {
+      AddPlanNames("location", block.sLocationIDs);
+      AddPlanNames("parameter", block.sParameterIDs);
+    }
     bool writeBinary = !DebugMode;
     std::string errorMessage;  // the writer's own text is not reported
     return clsOrvaQXTimeSeries().Write_QX_XML_File(outputFile, block, kSeriesTypeInstantaneous, writeBinary, nullptr,

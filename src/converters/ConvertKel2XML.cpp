@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/Error.h"
@@ -8,6 +10,7 @@
 #include "config/ReadIniSection.h"
 #include "converters/ConversionTable.h"
 #include "converters/Converters.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
 #include "external/KelFileAccess.h"
@@ -64,6 +67,31 @@ bool ReadEntries(const std::string& table, const char* section, const char* coun
   return true;
 }
 
+// The plan's lines of the table's entries, "location <i>: <Kel name> -> <QX-XML ID>", each
+// marked when the file lacks it (names compared as the reader compares them). The file's names
+// come from reading it whole; when that fails, no entry is marked.
+void PlanEntries(KelFileAccess& kel, const std::string& inputFile, const Entries& locations,
+                 const Entries& parameters) {
+  SeriesBlock file;
+  // A file that cannot be read is reported by the conversion's own read, just after.
+  bool known = false;
+  try {
+    known = kel.ReadAll(file.sngValues, file.lLocationCount, file.lParameterCount, file.lTimeCount, inputFile,
+                        file.sLocationIDs, file.sParameterIDs, file.dtTimes) == 0;
+  } catch (...) {
+  }
+  for (const auto& [what, entries, names] : {std::tuple{"location ", &locations, &file.sLocationIDs},
+                                             {"parameter ", &parameters, &file.sParameterIDs}}) {
+    for (std::size_t i = 0; i < entries->modelNames.size(); ++i) {
+      const std::string& name = entries->modelNames[i];
+      const bool held =
+          !known || std::any_of(names->begin(), names->end(), [&](const std::string& n) { return EqualsNoCase(n, name); });
+      AddPlanLine(what + IntegerText(static_cast<int64_t>(i + 1)) + ": " + name + " -> " + entries->xmlIDs[i] +
+                  (held ? "" : ", not in the file"));
+    }
+  }
+}
+
 }  // namespace
 
 bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile, const std::string& conversionTable) {
@@ -80,12 +108,17 @@ bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile,
         ReportError(kCouldNotRead);
         return false;
       }
+      if (PlanMode) {
+        AddPlanNames("location", block.sLocationIDs);
+        AddPlanNames("parameter", block.sParameterIDs);
+      }
     } else {
       if (!ConversionTableExists(conversionTable)) return false;
       const std::string table = ResolveRelativePath(conversionTable);
       Entries locations, parameters;
       if (!ReadEntries(table, "Locations", "NumberOfLocations", "Location", locations)) return false;
       if (!ReadEntries(table, "Parameters", "NumberOfParameters", "Parameter", parameters)) return false;
+      if (PlanMode) PlanEntries(*kel, inputFile, locations, parameters);
       if (kel->ReadSelected(block.sngValues, block.lLocationCount, block.lParameterCount, block.lTimeCount, inputFile,
                             locations.modelNames, parameters.modelNames, block.sLocationIDs, block.sParameterIDs,
                             block.dtTimes) != 0 ||

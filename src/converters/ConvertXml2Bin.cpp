@@ -9,7 +9,9 @@
 #include "config/ProfileString.h"
 #include "converters/ConversionTable.h"
 #include "converters/Converters.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 #include "external/DataEditServer.h"
 #include "timeseries/QXContentHandler.h"
 
@@ -79,6 +81,11 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
     ReportError("DataEditObjectID identification not defined.");
     return false;
   }
+  if (PlanMode) {
+    AddPlanLine("server: " + programId);
+    AddPlanLine("start-up directory: " + startUpDir);
+    AddPlanLine("edit-node file: " + editNodeFile);
+  }
 
   // A failed parse leaves the series that ended before it; those are transferred.
   std::shared_ptr<SeriesCollection> collection;
@@ -93,18 +100,29 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
   int32_t qualified = 0;
   RunStep(kProcedure, [&] {
     if (!collection) return;
+    int32_t number = 0;
     for (const auto& series : *collection) {
-      const std::string parameter(TrimBlanks(
-          ReadIniString("Parameters bin", std::string(TrimBlanks(series->sParameterID)), "", table)));
-      if (parameter.empty()) {
+      const std::string planHead = PlanMode ? "series " + IntegerText(++number) + ": " + series->sLocationID + " " +
+                                                  series->sParameterID + " -> "
+                                            : std::string();
+      const TableEntry parameter =
+          ReadTableEntry("Parameters bin", std::string(TrimBlanks(series->sParameterID)), table);
+      if (parameter.value.empty()) {
         ReportMessage("Parameter: " + series->sParameterID + " not defined in [Parameter bin]", kStyleExclamation,
                       "ConvertXML2Bin", kLevelError);
+        if (PlanMode) AddPlanLine(planHead + "not sent: " + parameter.whyEmpty);
         continue;
       }
       ++qualified;
-      std::string object(TrimBlanks(ReadIniString("Locations bin", series->sLocationID, "", table)));
-      if (object.empty()) object = series->sLocationID;
-      commands.push_back(ObjectCommand(object, parameter, *series));
+      TableEntry object = ReadTableEntry("Locations bin", series->sLocationID, table);
+      const bool ownID = object.value.empty();
+      if (ownID) object.value = series->sLocationID;
+      commands.push_back(ObjectCommand(object.value, parameter.value, *series));
+      if (PlanMode) {
+        AddPlanLine(planHead + "object " + object.value + " " + parameter.value + ", " +
+                    IntegerText(series->lValCounter()) + " values" +
+                    (ownID ? " (" + object.whyEmpty + ": the location ID)" : ""));
+      }
     }
   });
   const int32_t objectCount = static_cast<int32_t>(commands.size());
@@ -124,6 +142,11 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
   int32_t nrOfObjects = objectCount;
   RunStep(kProcedure, [&] {
     std::unique_ptr<DataEditServer> server = CreateDataEditServer(programId);
+    // A server is never asked to store anything for a plan; that it can be created is checked.
+    if (PlanMode) {
+      AddPlanLine("request: " + programId + ", objects " + IntegerText(nrOfObjects));
+      return;
+    }
     server->RequestByClient(header, errorFlags, nrOfObjects, objects, errorMessages, errorIndicator);
   });
 

@@ -12,7 +12,9 @@
 #include "common/QXNames.h"
 #include "common/Text.h"
 #include "converters/Converters.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 #include "external/KelFileAccess.h"
 #include "timeseries/QXContentHandler.h"
 #include "timeseries/SeriesBlock.h"
@@ -133,10 +135,20 @@ bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile)
   if (!block) return false;
   bool written = false;
   RunStep(kProcedure, [&] {
-    const std::unique_ptr<KelFileAccess> kel = CreateKelFileAccess();
-    kel->OpenFiles(outputFile, outputFile, true, true);
     const double startTime = block->Time(1);
     const double endTime = block->Time(block->lTimeCount);
+    if (PlanMode) {
+      AddPlanNames("location", block->sLocationIDs);
+      AddPlanNames("parameter", block->sParameterIDs);
+      AddPlanLine(PlanTimesLine("times", block->dtTimes));
+      const int64_t series = int64_t{block->lLocationCount} * block->lParameterCount;
+      AddPlanLine("output: " + outputFile + ", " + IntegerText(series) + " series, " +
+                  (IsKelMapFile(outputFile) ? "Kel map file (locations by number)" : "Kel history file"));
+      written = true;
+      return;
+    }
+    const std::unique_ptr<KelFileAccess> kel = CreateKelFileAccess();
+    kel->OpenFiles(outputFile, outputFile, true, true);
     if (kel->WriteAll(block->sngValues, block->lLocationCount, block->lParameterCount, block->lTimeCount, outputFile,
                       block->sLocationIDs, block->sParameterIDs, block->dtTimes, titles, startTime, endTime,
                       stationNames, {}) != 0) {

@@ -15,7 +15,9 @@
 #include "converters/RunSimpFile.h"
 #include "converters/TenDaySteps.h"
 #include "converters/TmsFormat.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 #include "timeseries/QXContentHandler.h"
 #include "timeseries/SeriesBlock.h"
 
@@ -104,8 +106,78 @@ struct TmsContent {
   }
 };
 
+// Where the text of a TMS file goes: a temporary file that replaces the target at the end, or
+// nowhere when the run only plans.
+class TmsOutput {
+ public:
+  explicit TmsOutput(const std::string& path) {
+    if (!PlanMode) file_.emplace(path);
+  }
+  void Write(std::string_view text) {
+    if (file_) file_->Write(text);
+  }
+  void Commit() {
+    if (file_) file_->Commit();
+  }
+
+ private:
+  std::optional<AtomicFile> file_;
+};
+
+// The unit index of parameter p, by the unit text of its last series.
+int32_t UnitIndex(const TmsContent& content, int32_t p) {
+  return ReadIniInteger(kUnitsSection, content.parameters[static_cast<std::size_t>(p - 1)].units, 1, content.table);
+}
+
+// Where one series goes, for the plan.
+struct SeriesPlace {
+  int32_t number = 0;  // in the input, from 1
+  std::string location, parameter;
+  int32_t p = 0;
+  TableEntry station;
+  int32_t column = 0;  // its entry in the station list, from 1; 0 without a station
+};
+
+// "series <number>: <location> <parameter> -> <file> column <c> (station <index>, <name>, unit index
+// <u>)", or "-> nowhere: <why>".
+std::string SeriesPlanLine(const SeriesPlace& place, const TableEntry& file, int32_t unitIndex) {
+  std::string line = "series " + IntegerText(place.number) + ": " + place.location + " " + place.parameter + " -> ";
+  const std::string column = "column " + IntegerText(place.column) + " (station " + place.station.value + ", " +
+                             place.location;
+  if (place.column != 0 && !file.value.empty()) {
+    return line + file.value + " " + column + ", unit index " + IntegerText(unitIndex) + ")";
+  }
+  line += "nowhere: ";
+  if (place.column == 0) line += place.station.whyEmpty;
+  if (place.column == 0 && file.value.empty()) line += "; ";
+  if (file.value.empty()) line += file.whyEmpty;
+  if (place.column != 0) line += "; it adds " + column + ") to every TMS file";
+  return line;
+}
+
+// "tms file: <path>, parameter <ID>, unit index <u>, stations <n>", and the columns that no
+// series of the parameter fills (all -999.99).
+std::string TmsFilePlanLine(const std::string& path, const TmsContent& content, int32_t parameter, int32_t unitIndex) {
+  const std::string& id = content.parameters[static_cast<std::size_t>(parameter - 1)].id;
+  std::string line = "tms file: " + path + ", parameter " + id + ", unit index " + IntegerText(unitIndex) +
+                     ", stations " + IntegerText(static_cast<int64_t>(content.stations.size()));
+  std::string empty;
+  int32_t emptyCount = 0;
+  for (std::size_t c = 0; c < content.stations.size(); ++c) {
+    if (content.cells.contains(TmsContent::CellKey(content.stations[c].LocationNumber, parameter))) continue;
+    empty += ' ';
+    empty += IntegerText(static_cast<int64_t>(c + 1));
+    ++emptyCount;
+  }
+  if (emptyCount > 0) {
+    line += emptyCount == 1 ? ", no data in column" : ", no data in columns";
+    line += empty;
+  }
+  return line;
+}
+
 // A line per time of the axis, in each the parameter's values of the stations' locations.
-void WriteDataRecords(AtomicFile& out, const TmsContent& content, int32_t parameter) {
+void WriteDataRecords(TmsOutput& out, const TmsContent& content, int32_t parameter) {
   std::vector<const Cell*> columns;
   for (const TmsStation& station : content.stations) {
     const auto cell = content.cells.find(TmsContent::CellKey(station.LocationNumber, parameter));
@@ -132,32 +204,38 @@ void WriteDataRecords(AtomicFile& out, const TmsContent& content, int32_t parame
 // Writes the TMS file of one parameter, each step reported on its own; a step that fails ends
 // the file (its target stays as it was) without reports from the steps after it.
 void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t parameter) {
-  std::optional<AtomicFile> out;
+  std::optional<TmsOutput> out;
   RunStep(kProcedure, [&] { out.emplace(path); });
   const ParameterEntry& entry = content.parameters[static_cast<std::size_t>(parameter - 1)];
-  const int32_t unitIndex = ReadIniInteger(kUnitsSection, entry.units, 1, content.table);
+  const int32_t unitIndex = UnitIndex(content, parameter);
   const auto step = [&](auto&& body) {
     if (out && !RunStep(kProcedure, [&] { body(*out); })) out.reset();
   };
-  step([&](AtomicFile& file) {
+  step([&](TmsOutput& file) {
     std::string head;
     WriteTmsHeader(head, entry.id);
     WriteTmsStationRecords(head, static_cast<int32_t>(content.stations.size()), content.stations, unitIndex);
     file.Write(head);
   });
-  step([&](AtomicFile& file) { WriteDataRecords(file, content, parameter); });
-  step([&](AtomicFile& file) { file.Commit(); });
+  step([&](TmsOutput& file) { WriteDataRecords(file, content, parameter); });
+  step([&](TmsOutput& file) {
+    file.Commit();
+    if (PlanMode) AddPlanLine(TmsFilePlanLine(path, content, parameter, unitIndex));
+  });
 }
 
 // Has the run-simulation file named in the table take the period of the time axis.
 void UpdateRunSimpFile(const TmsContent& content) {
-  const std::string path(TrimBlanks(ReadIniString(kFileSystemSection, kRunSimpKey, "", content.table)));
-  if (path.empty()) return;
+  const TableEntry path = ReadTableEntry(kFileSystemSection, kRunSimpKey, content.table);
+  if (path.value.empty()) {
+    if (PlanMode) AddPlanLine("run-simulation file: left alone: " + path.whyEmpty);
+    return;
+  }
   if (content.axis.empty()) {
-    throw DetailedError(kErrSubscript, "no period for " + path + ": the first series of " + content.inputFile +
+    throw DetailedError(kErrSubscript, "no period for " + path.value + ": the first series of " + content.inputFile +
                                            " has no events");
   }
-  WriteRunSimpFile(path, content.axis.front(), content.axis.back());
+  WriteRunSimpFile(path.value, content.axis.front(), content.axis.back());
 }
 
 }  // namespace
@@ -187,6 +265,7 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     for (int32_t i = 1; i <= first.lValCounter(); ++i) content.axis[i - 1] = first.dtEventDate(i);
   });
   const auto n = static_cast<int32_t>(content.axis.size());
+  if (PlanMode) AddPlanLine(PlanTimesLine("time axis (series 1)", content.axis));
 
   Numbering locations, parameters;
   RunStep(kProcedure, [&] {
@@ -198,16 +277,31 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
   });
 
   int32_t seriesNumber = 0;
+  std::vector<SeriesPlace> places;
   for (const auto& series : *collection) {
     ++seriesNumber;
     RunStep(kProcedure, [&] {
       const int32_t l = locations.Of(series->sLocationID);
       const int32_t p = parameters.Of(series->sParameterID);
-      const std::string index(TrimBlanks(ReadIniString(kLocationsSection, series->sLocationID, "", content.table)));
-      if (!index.empty()) content.stations.push_back({index, series->sLocationID, l});
+      TableEntry index = ReadTableEntry(kLocationsSection, series->sLocationID, content.table);
+      if (!index.value.empty()) content.stations.push_back({index.value, series->sLocationID, l});
+      if (PlanMode) {
+        const auto column = static_cast<int32_t>(index.value.empty() ? 0 : content.stations.size());
+        places.push_back({seriesNumber, series->sLocationID, series->sParameterID, p, std::move(index), column});
+      }
       content.parameters[static_cast<std::size_t>(p - 1)] = {series->sParameterID, series->sUnits};
       content.cells[TmsContent::CellKey(l, p)].Fill(*series, n, seriesNumber);
     });
+  }
+
+  // The TMS file of each parameter, by its ID.
+  std::vector<TableEntry> files;
+  for (const ParameterEntry& parameter : content.parameters) {
+    files.push_back(ReadTableEntry(kFilesSection, parameter.id, content.table));
+  }
+  for (const SeriesPlace& place : places) {
+    const TableEntry& file = files[static_cast<std::size_t>(place.p - 1)];
+    AddPlanLine(SeriesPlanLine(place, file, file.value.empty() ? 0 : UnitIndex(content, place.p)));
   }
 
   if (content.stations.empty()) {
@@ -216,10 +310,15 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
   }
 
   for (int32_t p = 1; p <= static_cast<int32_t>(content.parameters.size()); ++p) {
-    const std::string path(
-        TrimBlanks(ReadIniString(kFilesSection, content.parameters[static_cast<std::size_t>(p - 1)].id, "", content.table)));
-    if (path.empty()) continue;
-    WriteTmsFile(path, content, p);
+    const TableEntry& file = files[static_cast<std::size_t>(p - 1)];
+    if (file.value.empty()) {
+      if (p == 1 && PlanMode) {
+        AddPlanLine("run-simulation file: left alone: the first parameter, " + content.parameters[0].id +
+                    ", has no TMS file: " + file.whyEmpty);
+      }
+      continue;
+    }
+    WriteTmsFile(file.value, content, p);
     if (p == 1) RunStep(kProcedure, [&] { UpdateRunSimpFile(content); });
   }
   return true;

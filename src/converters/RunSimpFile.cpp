@@ -1,6 +1,7 @@
 #include "converters/RunSimpFile.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "common/Error.h"
@@ -9,7 +10,9 @@
 #include "common/Numbers.h"
 #include "common/Text.h"
 #include "converters/TenDaySteps.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
@@ -55,23 +58,36 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
   try {
     const auto in = Fs().OpenRead(path);
     LineReader lines(*in, LineEnds::CrLf);
-    AtomicFile out(path);
+    // A run that only plans reads the file all the same, and writes nothing.
+    std::optional<AtomicFile> file;
+    if (!PlanMode) file.emplace(path);
+    const auto write = [&](std::string_view text) {
+      if (file) file->Write(text);
+    };
     std::string piece;
     int dataLines = 0;
+    uint64_t lineNumber = 0;
+    std::string planned;  // what the plan says of the period line
     // Copies one line and its line end; a long line goes to the file as it stands.
     const auto copy = [&](std::string_view line, bool ended) {
+      ++lineNumber;
       if (dataLines < kPeriodLine && IsDataLine(line) && ++dataLines == kPeriodLine) {
-        piece += PeriodLine(startDate, endDate);
+        const std::string period = PeriodLine(startDate, endDate);
+        if (PlanMode) {
+          planned = "line " + IntegerText(static_cast<int64_t>(lineNumber)) + " \"" + LegacyToUtf8(line) +
+                    "\" becomes \"" + period + "\"";
+        }
+        piece += period;
       } else if (line.size() >= kPiece) {
-        out.Write(piece);
+        write(piece);
         piece.clear();
-        out.Write(line);
+        write(line);
       } else {
         piece += line;
       }
       if (ended) piece += "\r\n";
       if (piece.size() >= kPiece) {
-        out.Write(piece);
+        write(piece);
         piece.clear();
       }
     };
@@ -84,10 +100,16 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
     // Split at every CR LF, a file that ends in one has an empty last line; it may be the
     // period line.
     if (ended) copy({}, false);
-    out.Write(piece);
-    out.Commit();
+    write(piece);
+    if (file) file->Commit();
+    if (PlanMode) {
+      AddPlanLine("run-simulation file: " + path + ", " +
+                  (planned.empty() ? "fewer than 4 data lines: unchanged" : planned));
+    }
   } catch (...) {
-    ReportMessage("Error: " + CurrentError().Description(), kStyleExclamation, "WriteRunSimpFile", kLevelError);
+    const std::string description = CurrentError().Description();
+    ReportMessage("Error: " + description, kStyleExclamation, "WriteRunSimpFile", kLevelError);
+    if (PlanMode) AddPlanLine("run-simulation file: " + path + ", left alone: " + description);
   }
 }
 

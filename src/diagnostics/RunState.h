@@ -11,6 +11,8 @@ class clsXMLOrvaDiagnostics;
 extern bool BatchMode;
 // Set by "/debug" or "/debugmode": QX-XML is written without its binary side file.
 extern bool DebugMode;
+// Set by "/plan": the run writes nothing and tells what the conversion would do (Plan.h).
+extern bool PlanMode;
 // The one diagnostics log, when "/diagfile" names a file.
 extern std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
 

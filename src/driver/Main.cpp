@@ -8,6 +8,7 @@
 #include "common/Program.h"
 #include "common/Text.h"
 #include "diagnostics/MessageBox.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
@@ -67,11 +68,36 @@ bool AnswerHelpOrVersion(int argc, char** argv) {
            "  /debug, /debugmode      QX-XML without its binary side file; progress messages\n"
            "  /conversiontable FILE   the conversion table\n"
            "  /diagfile FILE          the XML diagnostics file\n"
+           "  /plan                   write nothing; print what the conversion would do\n"
            "\n"
            "Every run that reaches its end exits 0: its messages tell success from failure.\n";
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
   return true;
+}
+
+// What the plan of a run starts with.
+struct PlanStart {
+  std::string input;
+  std::string table;            // empty: none given
+  const char* conversion = "";  // its direction and converter
+  bool tableUsed = true;
+};
+
+// The plan's lines, made of its start, the converter's lines and the outcome.
+std::string PlanText(const PlanStart& start, const std::vector<std::string>& lines, bool converted) {
+  std::string text = "input: " + start.input + "\nconversion: " + start.conversion + "\ntable: " +
+                     (!start.tableUsed ? "not used" : start.table.empty() ? "none" : start.table) + "\n";
+  for (const std::string& line : lines) text += line + "\n";
+  return text + (converted ? "result: would be converted\n" : "result: would not be converted\n");
+}
+
+// The plan goes to standard output; a plan that cannot be printed is error 57.
+void PrintPlan(const PlanStart& start, bool converted) {
+  const std::string text = PlanText(start, TakePlanLines(), converted);
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    throw DetailedError(kErrDeviceIO, "the plan could not be written to standard output");
+  }
 }
 
 }  // namespace
@@ -105,11 +131,14 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
       conversionTable = ResolveRelativePath(argument(++index));
     } else if (lower == "/diagfile") {
       diagFile = ResolveRelativePath(argument(++index));
+    } else if (lower == "/plan") {
+      PlanMode = true;
     }
     if (current.empty()) break;
   }
 
-  if (!diagFile.empty()) {
+  // A plan writes no diagnostics file: its reports go to standard error.
+  if (!diagFile.empty() && !PlanMode) {
     DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
     DiagLog->Start(diagFile);
     DiagLog->AddLine(kLevelInfo, ExecutableName() + " started.");
@@ -134,25 +163,36 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
   if (outputExtension.empty()) outputFile += inputExtension == "xml" ? ".kel" : ".xml";
 
   bool converted;
+  PlanStart plan{inputFile, conversionTable};
   if (inputExtension == "kel" || inputExtension == "map") {
+    plan.conversion = "Kel to QX-XML (ConvertKel2XML)";
     converted = converters.kel2Xml(inputFile, outputFile, conversionTable);
   } else if (inputExtension == "abr") {
+    plan.conversion = "ABR to QX-XML (ConvertAbr2XML)";
+    plan.tableUsed = false;
     converted = converters.abr2Xml(inputFile, outputFile, conversionTable);
   } else if (outputExtension == "bin") {
+    plan.conversion = "QX-XML to the data-edit server (ConvertXml2Bin)";
     converted = converters.xml2Bin(inputFile, conversionTable);
   } else if (outputExtension == "tms") {
+    plan.conversion = "QX-XML to TMS (ConvertXml2Tms)";
     converted = converters.xml2Tms(inputFile, conversionTable);
   } else {
+    plan.conversion = "QX-XML to Kel (ConvertXml2Kel)";
+    plan.tableUsed = false;
     converted = converters.xml2Kel(inputFile, outputFile);
   }
 
   if (!converted) {
     ReportMessage("File has not been converted.", kStyleCritical, "", kLevelError);
+  } else if (PlanMode) {
+    // Nothing was converted: the plan's last line tells the outcome instead.
   } else if (BatchMode) {
     ReportMessage("File has been converted succesfully.", kStyleInformation, "", kLevelInfo);
   } else {
     ShowMessageBox("File has been converted succesfully.", kStyleInformation, "");
   }
+  if (PlanMode) PrintPlan(plan, converted);
   return 0;
 }
 

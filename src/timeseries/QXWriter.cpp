@@ -16,7 +16,9 @@
 #include "common/Paths.h"
 #include "common/QXNames.h"
 #include "common/XmlWriter.h"
+#include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
@@ -106,23 +108,24 @@ void WriteStampElement(XmlWriter& w, const char* name, const Stamp& s) {
 }
 
 // The document on its way to its file: built in a buffer that goes to the file each time it
-// holds a few megabytes, so that a document of any size needs no more memory than that.
+// holds a few megabytes, so that a document of any size needs no more memory than that. Without
+// a file (a run that only plans) the document is made and dropped.
 class DocumentOutput {
  public:
-  explicit DocumentOutput(AtomicFile& file) : file_(file) { ReserveLargeBuffer(text_, kBlock + kBlock / 8); }
+  explicit DocumentOutput(AtomicFile* file) : file_(file) { ReserveLargeBuffer(text_, kBlock + kBlock / 8); }
   std::string& Text() { return text_; }
   // Passes the buffer on once it holds a block.
   void Spill() {
     if (text_.size() >= kBlock) Flush();
   }
   void Flush() {
-    file_.Write(text_);
+    if (file_ != nullptr) file_->Write(text_);
     text_.clear();
   }
 
  private:
   static constexpr std::size_t kBlock = std::size_t{4} << 20;
-  AtomicFile& file_;
+  AtomicFile* file_;
   std::string text_;
 };
 
@@ -282,6 +285,26 @@ void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* si
   if (!sideOut && sideFile != xmlOut.Target()) Fs().Remove(sideFile);
 }
 
+// "output: <file>, <n> series, binary form, values in <side file> (...)" or "..., XML form (why)".
+std::string OutputPlanLine(const std::string& fileName, const std::string& sideFile, const SeriesBlock& block,
+                           const Selection* selection, bool binaryAsked, const std::optional<int64_t>& step,
+                           bool writeBinary) {
+  int64_t series = 0;
+  for (int32_t l = 1; l <= block.lLocationCount; ++l) {
+    for (int32_t p = 1; p <= block.lParameterCount; ++p) {
+      series += IsSeriesSelected(selection, block.LocationID(l), block.ParameterID(p)) ? 1 : 0;
+    }
+  }
+  std::string line = "output: " + fileName + ", " + IntegerText(series) + " series, ";
+  if (writeBinary) {
+    return line + "binary form, values in " + sideFile + " (times equidistant, step " + IntegerText(*step) + " s)";
+  }
+  line += "XML form (";
+  if (!binaryAsked) return line + "debug mode)";
+  if (block.lTimeCount < 2) return line + "fewer than 2 times)";
+  return line + (step ? "every time the same)" : "times not equidistant)");
+}
+
 }  // namespace
 
 std::optional<int64_t> EquidistantStep(std::span<const double> times) {
@@ -312,6 +335,7 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
         EquidistantStep(std::span<const double>(block.dtTimes.data(), static_cast<std::size_t>(block.lTimeCount)));
     // Repeated times (a step of 0) are written as equidistant, but a side file of them could not
     // be read back: the reader divides the period by the step.
+    const bool binaryAsked = WriteBinary;
     if (!step || *step == 0) WriteBinary = false;
     if (WriteBinary && sideFile == FileName) {
       throw DetailedError(kErrPathFileAccess, FileName + " would be its own side file");
@@ -329,9 +353,19 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
     // ignores an empty side file, so both forms read back as no series at all.
     SideFileData side(block);
     SideFileData* values = WriteBinary ? &side : nullptr;
+    if (PlanMode) {
+      // Made as for the file, so that a plan meets the same errors; then dropped.
+      DocumentOutput dropped(nullptr);
+      WriteDocument(block, SeriesType, step, selection, values, dropped);
+      AddPlanLine(PlanTimesLine("times", std::span<const double>(block.dtTimes.data(),
+                                                                 static_cast<std::size_t>(block.lTimeCount))));
+      AddPlanLine(OutputPlanLine(FileName, sideFile, block, selection, binaryAsked, step, WriteBinary));
+      ErrorMessage.clear();
+      return true;
+    }
     // The XML goes to its temporary file as it is made; nothing replaces a target before the end.
     AtomicFile xmlOut(FileName);
-    DocumentOutput document(xmlOut);
+    DocumentOutput document(&xmlOut);
     WriteDocument(block, SeriesType, step, selection, values, document);
     SaveFiles(xmlOut, sideFile, values);
 
