@@ -97,6 +97,8 @@ TEST(KelTest, KelAndMapToQXXml) {
        "out.xml", selected},
       // In the binary form the side file holds the selected pairs only, in their order.
       {{"river.kel", "out.xml", "/conversiontable", table}, {kBinaryForm, kConverted}, "out.bin out.xml", selected},
+      // Of two equal names the first counts: twin.kel names its third location Weir too.
+      {{"twin.kel", "out.xml", "/conversiontable", table}, {kBinaryForm, kConverted}, "out.bin out.xml", selected},
       // Not equidistant: the XML form although the binary form was asked for.
       {{"river.map", "out.xml"}, {kXmlForm, kConverted}, "out.xml", map},
   };
@@ -104,8 +106,9 @@ TEST(KelTest, KelAndMapToQXXml) {
     TempDir dir;
     std::filesystem::copy(kSamples + "/river.kel", dir.File("river.kel"));
     std::filesystem::copy(kSamples + "/river.map", dir.File("river.map"));
+    dir.Write("twin.kel", Slurp(kSamples + "/river.kel").replace(280, 6, "Weir  "));
     EXPECT_EQ(RunLogged(dir, row.args), row.log) << row.args[0];
-    EXPECT_EQ(dir.Listing(), "diag.xml " + row.files + (row.files.empty() ? "" : " ") + "river.kel river.map");
+    EXPECT_EQ(dir.Listing(), "diag.xml " + row.files + (row.files.empty() ? "" : " ") + "river.kel river.map twin.kel");
     if (!row.series.empty()) {
       EXPECT_EQ(DescribeQX(dir.File(row.output)), row.series);
     }
@@ -162,11 +165,12 @@ TEST(KelTest, XmlToKel) {
       // series is cut at the first one's count.
       {head + series("A", "Q", {{"00:00:00", "1"}, {"01:00:00", "2"}, {"02:00:00", "3"}}) +
            series("A", "H", {{"00:00:00", "10"}, {"01:00:00", "20"}}) +
-           series("B", "Q", {{"05:00:00", "7"}, {"06:00:00", "8"}, {"07:00:00", "9"}, {"08:00:00", "10"}}) +
+           series("Weir_downstream_0001", "Q", {{"05:00:00", "7"}, {"06:00:00", "8"}, {"07:00:00", "9"}, {"08:00:00", "10"}}) +
            series("a", "h", {{"09:00:00", "11"}}) + end,
        "out.kel", {},
        Series("a", "Q", times, values({1, 2, 3})) + Series("a", "h", times, values({11, 20, miss})) +
-           Series("B", "Q", times, values({7, 8, 9})) + Series("B", "h", times, values({miss, miss, miss}))},
+           Series("Weir_downstream_0001", "Q", times, values({7, 8, 9})) +
+           Series("Weir_downstream_0001", "h", times, values({miss, miss, miss}))},
       // A parse error is reported; the series read before it are written.
       {head + series("A", "Q", {{"00:00:00", "1"}}) + "<series><header>", "out.kel",
        {"3 Premature end of data in tag header line 1 at line 1, column 209 of " + t + "in.xml ErrorCode = 77",
@@ -223,8 +227,8 @@ TEST(KelTest, BadKelFilesAndTables) {
       {"in.kel", kel + "xyz", "",
        "1 Error 62 (Input past end of file: " + t + "in.kel holds 543 bytes: after claims 3 parameters and 3 "
        "locations, a header of 300 bytes, 243 bytes are no whole number of time records of 40 bytes" + in},
-      {"in.map", Patched(map, 164, Int32(2147483647)), "",
-       "1 Error 62 (Input past end of file: " + t + "in.map holds 316 bytes: after claims 2 parameters and "
+      {"in.MAP", Patched(map, 164, Int32(2147483647)), "",
+       "1 Error 62 (Input past end of file: " + t + "in.MAP holds 316 bytes: after claims 2 parameters and "
        "2147483647 locations, a header of 208 bytes, 108 bytes are no whole number of time records of 17179869180 "
        "bytes" + in},
       {"in.map", Patched(Patched(map, 160, Int32(0)), 164, Int32(1000000000)), "",
