@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
-#include <cstring>
 #include <functional>
 
 #include "common/DateTime.h"
@@ -64,7 +63,7 @@ class QXContentHandlerTest : public ::testing::Test {
       if (s->lTimeStepMultiplier != 0) out += "|" + s->sTimeStepUnit + "*" + Text(s->lTimeStepMultiplier);
       if (s->sngMissingValue != 0) out += "|miss " + Text(s->sngMissingValue);
       for (int32_t i = 1; i <= s->lValCounter(); ++i) {
-        out += "|" + Text(s->sngValues(i));
+        (out += "|") += Text(s->sngValues(i));  // not "|" + : a false GCC 12 warning
         if (s->lFlag(i) != 0) out += "/" + Text(s->lFlag(i));
         if (s->dtEventDate(i) != At(2004, 3, 7)) out += "@" + DateTimeText(s->dtEventDate(i));
       }
