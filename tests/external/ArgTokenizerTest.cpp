@@ -35,7 +35,6 @@ TEST(ArgTokenizer, JoinQuotesOnlyWhatNeedsIt) {
 
 TEST(ArgTokenizer, SplitsAnyText) {
   const std::pair<std::string, Args> rows[] = {
-      {"", {}},
       {" \t ", {}},
       {"  a   b\tc  ", {"a", "b", "c"}},
       {"\"a b\" c", {"a b", "c"}},
@@ -47,7 +46,6 @@ TEST(ArgTokenizer, SplitsAnyText) {
       {"a\r\nb", {"a\r\nb"}},
   };
   for (const auto& [line, args] : rows) EXPECT_EQ(SplitCommandLine(line), args) << "[" << line << "]";
-  for (const int64_t index : {-1, 0, 1 << 30}) EXPECT_EQ(GetArgument("a b", index), "") << index;
 }
 
 TEST(ArgTokenizer, AnyArgvSurvivesTheRoundTrip) {

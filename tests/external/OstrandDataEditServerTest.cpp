@@ -60,8 +60,6 @@ TEST(OstrandDataEditServer, RewritesTheListedLinesOnly) {
        {"<missing>", "Object 1, ID A Q: edit-node file not read: File not found: $/e.fnm"}},
   };
   for (const auto& [in, expected] : rows) EXPECT_EQ(Request(in.first, in.second), expected);
-  EXPECT_EQ(Request(file, {"ID A Q NROFVALUES 0 VALUES"}, "SET_VALUES FILE e.fnm"),
-            (Strings{file, "Object 1, ID A Q: request header not understood: SET_VALUES FILE e.fnm"}));
 }
 
 }  // namespace

@@ -26,19 +26,16 @@ class FaultyFileSystem : public FileSystem {
  public:
   std::string only;
   long long failWriteAfter = -1;  // the disk is full after this many bytes: ENOSPC (61)
-  long long failReadAfter = -1;   // reading past this many bytes: EIO (57)
   bool failClose = false;         // EIO (57)
   bool failRename = false;        // EACCES (70)
   bool failCreate = false;        // EACCES (70)
   bool failOpenRead = false;      // ENOENT (53)
   std::optional<std::string> currentDirectory;
-  int openReads = 0;
   std::size_t bytesRead = 0;
 
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    ++openReads;
     if (failOpenRead && Hits(path)) throw FileError(ENOENT, path);
-    return std::make_unique<Input>(*this, RealFileSystem().OpenRead(path), path);
+    return std::make_unique<Input>(*this, RealFileSystem().OpenRead(path));
   }
   std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
     if (failCreate && Hits(target)) throw FileError(EACCES, target);
@@ -58,22 +55,17 @@ class FaultyFileSystem : public FileSystem {
  private:
   bool Hits(const std::string& path) const { return only.empty() || path == only; }
 
+  // Counts the bytes read.
   struct Input : InputFile {
-    Input(FaultyFileSystem& fs, std::unique_ptr<InputFile> file, std::string path)
-        : fs(fs), file(std::move(file)), path(std::move(path)) {}
+    Input(FaultyFileSystem& fs, std::unique_ptr<InputFile> file) : fs(fs), file(std::move(file)) {}
     std::size_t Read(void* data, std::size_t size) override {
-      if (fs.Hits(path) && fs.failReadAfter >= 0 && done + static_cast<long long>(size) > fs.failReadAfter)
-        throw FileError(EIO, path);
       const std::size_t n = file->Read(data, size);
-      done += static_cast<long long>(n);
       fs.bytesRead += n;
       return n;
     }
     uint64_t Size() override { return file->Size(); }
     FaultyFileSystem& fs;
     std::unique_ptr<InputFile> file;
-    std::string path;
-    long long done = 0;
   };
 
   struct Output : OutputFile {
@@ -160,16 +152,6 @@ inline std::string ErrorOf(const std::function<void()>& call) {
     return ErrorSummary(e);
   }
   return "no error";
-}
-
-// The number of the error the call raises, or 0.
-inline int32_t ErrorNumberOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
 }
 
 // Collects the message boxes shown while it lives, as "style|title|text".
