@@ -4,7 +4,7 @@
 
 #include "common/Error.h"
 #include "common/Text.h"
-#include "config/IniSyntax.h"
+#include "config/IniFile.h"
 #include "diagnostics/ReportMessage.h"
 
 namespace tidemill {
@@ -13,19 +13,20 @@ bool clsReadIniSection::LoadSection(bool storeKeys) {
   // The old collections go first, so a read that fails half-way leaves nothing behind.
   keyValues_.clear();
   Keys.clear();
+  const IniSection* section = ReadIniFile(file_).Find(section_);
+  if (section == nullptr) return false;
   NoCaseMap<std::string> values;
   std::vector<std::string> keys;
-  const bool read = ScanIniSection(file_, section_, [&](const IniKeyLine& line) {
+  for (const IniKeyLine& line : section->lines) {
     // The first occurrence of a key counts; later ones are skipped without a message.
     if (values.find(line.key) == values.end()) {
       values.emplace(std::string(line.key), std::string(TrimBlanks(line.value)));
       if (storeKeys) keys.emplace_back(line.key);
     }
-    return true;
-  });
+  }
   keyValues_ = std::move(values);
   Keys = std::move(keys);
-  return read;
+  return true;
 }
 
 void clsReadIniSection::ReadSection(bool storeKeys) {

@@ -10,10 +10,9 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "converters/Converters.h"
+#include "converters/QXOutput.h"
 #include "diagnostics/ReportMessage.h"
-#include "diagnostics/RunState.h"
 #include "external/ArgTokenizer.h"
-#include "timeseries/QXWriter.h"
 #include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
@@ -109,11 +108,7 @@ bool ConvertAbr2XML(const std::string& inputFile, const std::string& outputFile,
     return false;
   }
   return RunReportingErrors(kProcedure, [&] {
-    const SeriesBlock block = ReadAbrFile(inputFile);
-    bool writeBinary = !DebugMode;
-    std::string errorMessage;  // the writer's own text is not reported
-    return clsOrvaQXTimeSeries().Write_QX_XML_File(outputFile, block, kSeriesTypeInstantaneous, writeBinary, nullptr,
-                                                   errorMessage);
+    return WriteQXReportingFailure(outputFile, ReadAbrFile(inputFile));
   });
 }
 

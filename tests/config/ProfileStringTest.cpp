@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "diagnostics/RunState.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill {
@@ -37,6 +38,7 @@ TEST(ReadIniIntegerTest, ReadsALeadingDecimalInteger) {
   };
   TempDir dir;
   for (const auto& c : cases) {
+    ResetRunState();  // the table is read once per run
     const std::string file = dir.Write("t.ini", std::string("[S]\r\nN=") + c.value + "\r\n");
     EXPECT_EQ(ReadIniInteger("S", "n", 99, file), c.expected) << "value \"" << c.value << "\"";
   }
