@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "config/ReadIniSection.h"
 #include "diagnostics/RunState.h"
 #include "support/FaultyFileSystem.h"
 
@@ -42,6 +43,26 @@ TEST(ReadIniIntegerTest, ReadsALeadingDecimalInteger) {
     const std::string file = dir.Write("t.ini", std::string("[S]\r\nN=") + c.value + "\r\n");
     EXPECT_EQ(ReadIniInteger("S", "n", 99, file), c.expected) << "value \"" << c.value << "\"";
   }
+}
+
+// Every reader of a run answers from one read of the table: a later change of the file is seen
+// by the next run only.
+TEST(ReadIniStringTest, ATableIsReadOncePerRun) {
+  TempDir dir;
+  const std::string file = dir.Write("t.ini", "[S]\r\nA=1\r\nN=5\r\n");
+  testing::FaultyFileSystem fs;
+  ScopedFileSystem scope(fs);
+  ResetRunState();
+  clsReadIniSection section;
+  section.File(file);
+  section.Section("s");
+  section.ReadSection();
+  dir.Write("t.ini", "[S]\r\nA=2\r\nN=6\r\n");
+  EXPECT_EQ(section.GetKey("N", "") + ReadIniString("S", "A", "", file) + std::to_string(ReadIniInteger("S", "N", 0, file)),
+            "515");
+  EXPECT_EQ(fs.openReads, 1);
+  ResetRunState();
+  EXPECT_EQ(ReadIniString("S", "A", "", file), "2");
 }
 
 }  // namespace
