@@ -1,5 +1,6 @@
 #include "config/IniFile.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -18,23 +19,31 @@ namespace {
 // starts no further line.
 class Lines {
  public:
-  explicit Lines(std::string_view text) : text_(text) {}
+  explicit Lines(std::string_view text)
+      : text_(text), cr_(std::min(text.find('\r'), text.size())), lf_(std::min(text.find('\n'), text.size())) {}
   bool Next(std::string_view& line) {
     if (next_ >= text_.size()) return false;
-    const std::size_t end = text_.find_first_of("\r\n", next_);
-    if (end == std::string_view::npos) {
-      line = text_.substr(next_);
-      next_ = text_.size();
-      return true;
-    }
+    const std::size_t end = std::min(Following('\r', cr_), Following('\n', lf_));
     line = text_.substr(next_, end - next_);
-    next_ = end + (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1);
+    if (end == text_.size()) {
+      next_ = end;
+    } else {
+      next_ = end + (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1);
+    }
     return true;
   }
 
  private:
+  // Where the next c at or after next_ lies (the text's size when none), searched for again only
+  // once passed: a text of one kind of line end is not searched for the other on every line.
+  std::size_t Following(char c, std::size_t& at) const {
+    if (at < next_) at = std::min(text_.find(c, next_), text_.size());
+    return at;
+  }
+
   std::string_view text_;
   std::size_t next_ = 0;
+  std::size_t cr_, lf_;  // the next CR and LF as last found; below next_ once passed
 };
 
 // The text with each line that is not valid UTF-8 read as Windows-1252. Line ends are ASCII, so
