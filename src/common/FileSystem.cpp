@@ -11,7 +11,6 @@
 #include <random>
 
 #include "common/Error.h"
-#include "common/Memory.h"
 
 namespace tidemill {
 
@@ -248,7 +247,6 @@ ScopedFileSystem::~ScopedFileSystem() { g_current = previous_; }
 std::string ReadWholeFile(const std::string& path) {
   auto file = Fs().OpenRead(path);
   std::string data;
-  ReserveLargeBuffer(data, static_cast<std::size_t>(file->Size()));
   data.resize(static_cast<std::size_t>(file->Size()));
   data.resize(file->Read(data.data(), data.size()));
   // A file that grew since its size was taken is read to its end.

@@ -2,40 +2,48 @@
 // the index, and the file read first is the one the whole run sees.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "config/IniSyntax.h"
 #include "config/NoCaseMap.h"
 
 namespace tidemill {
+
+class InputFile;
+
+// A key line of a section, as UTF-8.
+struct IniEntry {
+  std::string key;    // trimmed of blanks, never empty
+  std::string value;  // the text after the first "=" exactly as it stands
+};
 
 // The first section of a name in a table.
 struct IniSection {
   // Whether any line follows the header; a header on the file's last line counts as no section.
   bool hasBody = false;
-  // The key lines in file order, as UTF-8.
-  std::vector<IniKeyLine> lines;
-  // The value of the first key line of each key name (ASCII case folded), untrimmed.
-  std::unordered_map<std::string_view, std::string_view, NoCaseHash, NoCaseEqual> firstValues;
+  // The key lines in file order.
+  std::vector<IniEntry> entries;
+  // The entry of the first key line of each key name (ASCII case folded).
+  NoCaseMap<std::size_t> firstOfKey;
+
+  // The value of the first key line of that name; nullptr when there is none.
+  const std::string* Value(std::string_view key) const;
 };
 
 class IniFile {
  public:
-  // Splits text into lines at CR LF, CR and a lone LF and indexes the sections; each line is
-  // taken as UTF-8 when valid, else as Windows-1252; a UTF-8 byte order mark is skipped.
-  explicit IniFile(std::string text);
-  IniFile(const IniFile&) = delete;
-  IniFile& operator=(const IniFile&) = delete;
+  // Reads the file line by line (CR LF, CR and a lone LF end a line) and keeps the key lines of
+  // the first section of each name. Header and key lines are taken as UTF-8 when valid, else as
+  // Windows-1252; a UTF-8 byte order mark is skipped. Raises a file error.
+  explicit IniFile(InputFile& input);
 
   // The first section whose header names section (ASCII case folded); nullptr when the file has
   // none, or nothing follows its header.
   const IniSection* Find(std::string_view section) const;
 
  private:
-  std::string text_;  // as UTF-8; the index points into it
   NoCaseMap<IniSection> sections_;
 };
 

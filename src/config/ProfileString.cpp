@@ -16,11 +16,9 @@ std::optional<std::string> FindIniValue(const std::string& section, const std::s
                                         std::size_t maxChars) {
   try {
     const IniSection* found = ReadIniFile(iniFile).Find(section);
-    if (found == nullptr) return std::nullopt;
-    // The first key of that name counts.
-    const auto value = found->firstValues.find(std::string_view(key));
-    if (value == found->firstValues.end()) return std::nullopt;
-    return std::string(CutToChars(value->second, maxChars));
+    const std::string* value = found != nullptr ? found->Value(key) : nullptr;  // the first key of that name
+    if (value == nullptr) return std::nullopt;
+    return std::string(CutToChars(*value, maxChars));
   } catch (...) {
     return std::nullopt;
   }

@@ -17,11 +17,11 @@ bool clsReadIniSection::LoadSection(bool storeKeys) {
   if (section == nullptr) return false;
   NoCaseMap<std::string> values;
   std::vector<std::string> keys;
-  for (const IniKeyLine& line : section->lines) {
+  for (const IniEntry& entry : section->entries) {
     // The first occurrence of a key counts; later ones are skipped without a message.
-    if (values.find(line.key) == values.end()) {
-      values.emplace(std::string(line.key), std::string(TrimBlanks(line.value)));
-      if (storeKeys) keys.emplace_back(line.key);
+    if (values.find(entry.key) == values.end()) {
+      values.emplace(entry.key, std::string(TrimBlanks(entry.value)));
+      if (storeKeys) keys.push_back(entry.key);
     }
   }
   keyValues_ = std::move(values);
