@@ -27,7 +27,7 @@ std::string_view AsUtf8(std::string_view text, std::string& storage) {
 
 const std::string* IniSection::Value(std::string_view key) const {
   const auto found = firstOfKey.find(key);
-  return found == firstOfKey.end() ? nullptr : &entries[found->second].value;
+  return found == firstOfKey.end() ? nullptr : &found->second->value;
 }
 
 IniFile::IniFile(InputFile& input) {
@@ -51,8 +51,9 @@ IniFile::IniFile(InputFile& input) {
     }
     if (current == nullptr) continue;
     if (const auto keyLine = SplitIniKeyLine(AsUtf8(line, storage))) {
-      current->entries.push_back({std::string(keyLine->key), std::string(keyLine->value)});
-      current->firstOfKey.try_emplace(std::string(keyLine->key), current->entries.size() - 1);
+      IniEntry& entry = current->entries.emplace_back(
+          IniEntry{std::string(keyLine->key), std::string(keyLine->value), false});
+      entry.first = current->firstOfKey.try_emplace(entry.key, &entry).second;
     }
   }
 }
@@ -67,7 +68,7 @@ namespace {
 
 // A table as the run read it first: its index, or the error of that read.
 struct ReadTable {
-  std::unique_ptr<IniFile> file;
+  std::shared_ptr<const IniFile> file;
   std::optional<Error> failure;
 };
 
@@ -81,21 +82,21 @@ std::unordered_map<std::string, ReadTable>& Tables() {
 
 }  // namespace
 
-const IniFile& ReadIniFile(const std::string& path) {
+std::shared_ptr<const IniFile> ReadIniFile(const std::string& path) {
   auto& tables = Tables();
   auto found = tables.find(path);
   if (found == tables.end()) {
     ReadTable table;
     try {
       const auto input = Fs().OpenRead(path);
-      table.file = std::make_unique<IniFile>(*input);
+      table.file = std::make_shared<const IniFile>(*input);
     } catch (...) {
       table.failure = CurrentError();
     }
     found = tables.emplace(path, std::move(table)).first;
   }
   if (found->second.failure) throw *found->second.failure;
-  return *found->second.file;
+  return found->second.file;
 }
 
 bool IniFileRead(const std::string& path) { return Tables().find(path) != Tables().end(); }

@@ -2,10 +2,11 @@
 // the index, and the file read first is the one the whole run sees.
 #pragma once
 
-#include <cstddef>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 #include "config/NoCaseMap.h"
 
@@ -17,16 +18,17 @@ class InputFile;
 struct IniEntry {
   std::string key;    // trimmed of blanks, never empty
   std::string value;  // the text after the first "=" exactly as it stands
+  bool first;         // the first key line of its name in the section (ASCII case folded)
 };
 
 // The first section of a name in a table.
 struct IniSection {
   // Whether any line follows the header; a header on the file's last line counts as no section.
   bool hasBody = false;
-  // The key lines in file order.
-  std::vector<IniEntry> entries;
-  // The entry of the first key line of each key name (ASCII case folded).
-  NoCaseMap<std::size_t> firstOfKey;
+  // The key lines in file order; a deque, so that adding one moves none.
+  std::deque<IniEntry> entries;
+  // The first key line of each key name (ASCII case folded), by the name in entries.
+  std::unordered_map<std::string_view, const IniEntry*, NoCaseHash, NoCaseEqual> firstOfKey;
 
   // The value of the first key line of that name; nullptr when there is none.
   const std::string* Value(std::string_view key) const;
@@ -47,9 +49,9 @@ class IniFile {
   NoCaseMap<IniSection> sections_;
 };
 
-// The table at path as this run read it first (ResetRunState forgets it); the error of that
-// read again when it failed.
-const IniFile& ReadIniFile(const std::string& path);
+// The table at path as this run read it first (ResetRunState forgets it, a holder keeps it); the
+// error of that read again when it failed.
+std::shared_ptr<const IniFile> ReadIniFile(const std::string& path);
 // Whether this run has read the table at path, successfully or not.
 bool IniFileRead(const std::string& path);
 

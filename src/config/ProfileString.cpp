@@ -15,7 +15,7 @@ namespace {
 std::optional<std::string> FindIniValue(const std::string& section, const std::string& key, const std::string& iniFile,
                                         std::size_t maxChars) {
   try {
-    const IniSection* found = ReadIniFile(iniFile).Find(section);
+    const IniSection* found = ReadIniFile(iniFile)->Find(section);
     const std::string* value = found != nullptr ? found->Value(key) : nullptr;  // the first key of that name
     if (value == nullptr) return std::nullopt;
     return std::string(CutToChars(*value, maxChars));
