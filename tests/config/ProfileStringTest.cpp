@@ -58,7 +58,8 @@ TEST(ReadIniStringTest, ATableIsReadOncePerRun) {
   section.Section("s");
   section.ReadSection();
   dir.Write("t.ini", "[S]\r\nA=2\r\nN=6\r\n");
-  EXPECT_EQ(section.GetKey("N", "") + ReadIniString("S", "A", "", file) + std::to_string(ReadIniInteger("S", "N", 0, file)),
+  EXPECT_EQ(section.GetKey("N", "") + ReadIniString("S", "A", "", file) +
+                std::to_string(ReadIniInteger("S", "N", 0, file)),
             "515");
   EXPECT_EQ(fs.openReads, 1);
   ResetRunState();

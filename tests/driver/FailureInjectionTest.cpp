@@ -31,7 +31,8 @@ const std::string kQX =
 const std::string kTmsTable = "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=@/q.tms\r\n";
 const std::string kConverted = "64||" + testing::kConvertedText, kNotConverted = "16||" + testing::kNotConvertedText;
 const std::string kXmlForm = "64||" + testing::kXmlFormText, kBinaryForm = "64||" + testing::kBinaryFormText;
-const std::string kWriterFailed = "16|Error:|{E} in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries";
+const std::string kWriterFailed =
+    "16|Error:|{E} in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries";
 
 // One file the program writes, and the run that writes it. In texts, "@" stands for the run's
 // directory, "{E}" for the failure's "Error N (description)" and "{D}" for its description.

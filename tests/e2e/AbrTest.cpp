@@ -36,7 +36,8 @@ TEST(AbrTest, Conversions) {
       // The writer's failure is reported with its reason; "$" stands for the directory.
       {"20060315120000 1\r\n", "nodir/out.xml", true,
        {kXmlFormLine,
-        {1, "Error 76 (Path not found: $/nodir) in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries"},
+        {1, "Error 76 (Path not found: $/nodir) in procedure Write_QX_XML_File of Class Module "
+            "clsWriteOrvaQXTimeSeries"},
         kNotConvertedLine},
        " | diag.xml in.abr"},
   };
