@@ -35,6 +35,7 @@ class TimingFileSystem : public FileSystem {
   double renameSeconds = 0;
 
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override { return real_.OpenRead(path); }
+  std::string FinalTarget(const std::string& path) override { return real_.FinalTarget(path); }
   std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
     const auto start = Clock::now();
     auto file = real_.CreateTemporary(target, temporaryPath);

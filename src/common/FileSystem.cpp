@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <random>
 
 #include "common/Error.h"
@@ -85,6 +86,32 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The text of a symbolic link; nothing when it cannot be read.
+std::optional<std::string> ReadLink(const std::string& path) {
+  std::string text(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
+    if (n < 0) return std::nullopt;
+    if (static_cast<std::size_t>(n) < text.size()) {
+      text.resize(static_cast<std::size_t>(n));
+      return text;
+    }
+    text.resize(text.size() * 2);
+  }
+}
+
+// Gives the open file fd the owner, group and mode bits of st as far as the process may: the
+// group alone when the owner cannot be given, the process's own when neither can.
+void TakeOwnerAndMode(int fd, const struct stat& st) {
+  // Owner and group go first: changing them may clear the set-user-ID and set-group-ID bits.
+  if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    // The process's own owner and group stay.
+  }
+  if (::fchmod(fd, st.st_mode & 07777) != 0) {
+    // A file system without mode bits keeps its own.
+  }
+}
+
 // Closing the directory releases its lock.
 class PosixDirectoryLock : public DirectoryLock {
  public:
@@ -117,7 +144,24 @@ class PosixFileSystem : public FileSystem {
     return std::make_unique<PosixInputFile>(fd, path, static_cast<uint64_t>(st.st_size));
   }
 
+  std::string FinalTarget(const std::string& path) override {
+    std::string current = path;
+    // The kernel gives up after 40 links in one path; so does this.
+    for (int links = 0; links <= 40; ++links) {
+      struct stat st {};
+      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+      const std::optional<std::string> link = ReadLink(current);
+      if (!link || link->empty()) return current;
+      const auto slash = current.find_last_of('/');
+      // A relative link is read from the directory that holds it.
+      current = link->front() == '/' || slash == std::string::npos ? *link : current.substr(0, slash + 1) + *link;
+    }
+    throw DetailedError(kErrPathFileAccess, path + ": " + std::strerror(ELOOP));
+  }
+
   std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
+    struct stat existing {};
+    const bool replaces = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     const auto slash = target.find_last_of('/');
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     const std::string prefix = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." +
@@ -125,8 +169,10 @@ class PosixFileSystem : public FileSystem {
     static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(::getpid())};
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
-      const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      // A file that replaces another is private until it has that file's owner and mode.
+      const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
       if (fd >= 0) {
+        if (replaces) TakeOwnerAndMode(fd, existing);
         temporaryPath = candidate;
         // Errors name the target: the temporary file is gone by the time anyone reads them.
         return std::make_unique<PosixOutputFile>(fd, target);
@@ -153,8 +199,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<DirectoryLock> LockDirectoryOf(const std::string& path, bool exclusive) override {
-    // A directory leaves no lock file behind, and every writer of the target can open it.
-    const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A directory leaves no lock file behind, and every writer of the target can open it. Runs
+    // that reach one file through different links meet at the directory that holds the file.
+    std::string file;
+    try {
+      file = FinalTarget(path);
+    } catch (...) {
+      return nullptr;
+    }
+    const int fd = ::open(DirectoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     while (::flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
       if (errno != EINTR) {
@@ -168,7 +221,8 @@ class PosixFileSystem : public FileSystem {
   std::string CurrentDirectory() override {
     std::string buf(PATH_MAX, '\0');
     while (::getcwd(buf.data(), buf.size()) == nullptr) {
-      if (errno != ERANGE) throw FileError(errno, ".");
+      if (errno == ENOENT) throw DetailedError(kErrPathNotFound, "the current directory has been removed");
+      if (errno != ERANGE) throw FileError(errno, "the current directory");
       buf.resize(buf.size() * 2);
     }
     buf.resize(std::char_traits<char>::length(buf.c_str()));
@@ -201,7 +255,7 @@ std::string ReadWholeFile(const std::string& path) {
   return data;
 }
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
+AtomicFile::AtomicFile(const std::string& target) : target_(Fs().FinalTarget(target)) {
   file_ = Fs().CreateTemporary(target_, temporary_);
 }
 

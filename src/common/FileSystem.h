@@ -38,7 +38,13 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Opens a regular file for reading; a directory is error 75, a missing file 53.
   virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
-  // Creates a new, empty file beside target (same directory) and gives its path.
+  // The file that path finally names: the symbolic links at its end followed, so that writing it
+  // leaves the links in place. A link to a missing file gives that file; a path that is no link,
+  // the path itself.
+  virtual std::string FinalTarget(const std::string& path) = 0;
+  // Creates a new, empty file beside target (same directory) and gives its path. When target
+  // exists, the new file has its mode bits and, where the process may set them, its owner and
+  // group, so that renaming it over target changes the contents alone.
   virtual std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) = 0;
   // Renames from over to, replacing an existing file.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
@@ -47,9 +53,10 @@ class FileSystem {
   // The size of a regular file, or nothing when there is no such file.
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
   virtual std::string CurrentDirectory() = 0;
-  // Locks the directory holding path against the same lock of other runs, shared or exclusive,
-  // for files that are read or replaced together (a QX-XML file and its side file). Nothing when
-  // the directory cannot be opened, and in a file system that no other run shares.
+  // Locks the directory holding the final target of path against the same lock of other runs,
+  // shared or exclusive, for files that are read or replaced together (a QX-XML file and its side
+  // file). Nothing when the directory cannot be opened, and in a file system that no other run
+  // shares.
   virtual std::unique_ptr<DirectoryLock> LockDirectoryOf(const std::string&, bool) { return nullptr; }
 };
 
@@ -74,10 +81,11 @@ std::string ReadWholeFile(const std::string& path);
 
 // An output file that appears at its target completely or not at all: written to a temporary
 // file beside the target, renamed over it by Commit. Without Commit the temporary file is
-// removed and the target is untouched.
+// removed and the target is untouched. A target that is a symbolic link is written through it:
+// the file it finally names is replaced, the link stays.
 class AtomicFile {
  public:
-  explicit AtomicFile(std::string target);
+  explicit AtomicFile(const std::string& target);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -91,6 +99,7 @@ class AtomicFile {
   void Commit();
   // Closes and removes the temporary file; the target is untouched.
   void Discard() noexcept;
+  // The file replaced: the final target of the name given.
   const std::string& Target() const { return target_; }
 
  private:

@@ -10,6 +10,12 @@
 
 namespace tidemill {
 
+namespace {
+
+constexpr std::size_t kMaxWindow = std::size_t{1} << 16;
+
+}  // namespace
+
 LineReader::LineReader(InputFile& file, LineEnds ends, std::size_t blockSize)
     : file_(file), ends_(ends), blockSize_(blockSize == 0 ? 1 : blockSize) {}
 
@@ -38,8 +44,18 @@ void LineReader::Fill() {
 
 std::size_t LineReader::FindEnd(std::size_t from) const {
   if (ends_ == LineEnds::Any) {
-    for (std::size_t i = from; i < size_; ++i) {
-      if (data_[i] == '\r' || data_[i] == '\n') return i;
+    // Both ends are searched with memchr in windows that double from a short line's length up, so
+    // a long line costs two fast scans and a short one no scan past its end.
+    for (std::size_t i = from, window = 64; i < size_; i += window, window = std::min(window * 2, kMaxWindow)) {
+      const std::size_t n = std::min(window, size_ - i);
+      const void* cr = std::memchr(data_ + i, '\r', n);
+      const void* lf = std::memchr(data_ + i, '\n', n);
+      if (cr != nullptr || lf != nullptr) {
+        const char* end = cr == nullptr ? static_cast<const char*>(lf)
+                          : lf == nullptr ? static_cast<const char*>(cr)
+                                          : std::min(static_cast<const char*>(cr), static_cast<const char*>(lf));
+        return static_cast<std::size_t>(end - data_);
+      }
     }
     return size_;
   }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/Error.h"
 #include "common/FileSystem.h"
 #include "common/Text.h"
 
@@ -122,7 +123,15 @@ std::string ResolveRelativePathIn(const std::string& path, const std::string& cu
 
 std::string ResolveRelativePath(const std::string& path, const std::string& base, PathStyle style) {
   if (path.empty()) return path;
-  std::string directory = Fs().CurrentDirectory();
+  // A POSIX path from the root is the same in every directory: it needs none, not even one that
+  // has been removed. A Windows path takes at least its drive from the current directory.
+  if (style == PathStyle::Posix && path.front() == '/') return path;
+  std::string directory;
+  try {
+    directory = Fs().CurrentDirectory();
+  } catch (const Error& e) {
+    throw Error(e.Number(), e.Description() + ", so the relative path " + path + " cannot be resolved");
+  }
   if (!base.empty()) directory = ResolveRelativePathIn(base, directory, style);
   return ResolveRelativePathIn(path, directory, style);
 }

@@ -5,7 +5,7 @@
 
 #include "common/Paths.h"
 #include "common/Text.h"
-#include "config/IniSyntax.h"
+#include "config/IniFile.h"
 
 namespace tidemill {
 
@@ -15,13 +15,10 @@ namespace {
 std::optional<std::string> FindIniValue(const std::string& section, const std::string& key, const std::string& iniFile,
                                         std::size_t maxChars) {
   try {
-    std::optional<std::string> value;
-    ScanIniSection(iniFile, section, [&](const IniKeyLine& line) {
-      if (!EqualsNoCase(line.key, key)) return true;
-      value.emplace(CutToChars(line.value, maxChars));
-      return false;  // the first key of that name counts
-    });
-    return value;
+    const IniSection* found = ReadIniFile(iniFile)->Find(section);
+    const std::string* value = found != nullptr ? found->Value(key) : nullptr;  // the first key of that name
+    if (value == nullptr) return std::nullopt;
+    return std::string(CutToChars(*value, maxChars));
   } catch (...) {
     return std::nullopt;
   }
@@ -50,7 +47,8 @@ std::string ReadIniString(const std::string& section, const std::string& key, st
 
 int32_t ReadIniInteger(const std::string& section, const std::string& key, int32_t defaultValue,
                        const std::string& iniFile) {
-  if (!FileExists(iniFile)) return defaultValue;
+  // A table this run has read already is not looked at again.
+  if (!IniFileRead(iniFile) && !FileExists(iniFile)) return defaultValue;
   const auto value = FindIniValue(section, key, iniFile, std::string_view::npos);
   if (!value) return defaultValue;
   return LeadingInteger(TrimBlanks(*value)).value_or(defaultValue);

@@ -1,4 +1,4 @@
-// Single-key reads from INI files, one key per call, keeping nothing.
+// Single-key reads from INI files, one key per call, answered from the run's one read of the file.
 #pragma once
 
 #include <cstddef>

@@ -4,36 +4,31 @@
 
 #include "common/Error.h"
 #include "common/Text.h"
-#include "config/IniSyntax.h"
+#include "config/IniFile.h"
 #include "diagnostics/ReportMessage.h"
 
 namespace tidemill {
 
-bool clsReadIniSection::LoadSection(bool storeKeys) {
-  // The old collections go first, so a read that fails half-way leaves nothing behind.
-  keyValues_.clear();
-  Keys.clear();
-  NoCaseMap<std::string> values;
-  std::vector<std::string> keys;
-  const bool read = ScanIniSection(file_, section_, [&](const IniKeyLine& line) {
-    // The first occurrence of a key counts; later ones are skipped without a message.
-    if (values.find(line.key) == values.end()) {
-      values.emplace(std::string(line.key), std::string(TrimBlanks(line.value)));
-      if (storeKeys) keys.emplace_back(line.key);
-    }
-    return true;
-  });
-  keyValues_ = std::move(values);
-  Keys = std::move(keys);
-  return read;
-}
-
 void clsReadIniSection::ReadSection(bool storeKeys) {
-  loaded_ = false;
+  // What an earlier read kept goes first, so a read that fails leaves nothing behind.
+  Drop();
   try {
-    loaded_ = LoadSection(storeKeys);
+    table_ = ReadIniFile(file_);
+    read_ = table_->Find(section_);
+    if (read_ == nullptr) {
+      Drop();
+      return;
+    }
+    if (storeKeys) {
+      // The first occurrence of a key counts; later ones are skipped without a message.
+      for (const IniEntry& entry : read_->entries) {
+        if (entry.first) Keys.push_back(entry.key);
+      }
+    }
+    loaded_ = true;
   } catch (...) {
-    // An unreadable table is told by Loaded alone, and LoadSection kept nothing of it.
+    // An unreadable table is told by Loaded alone.
+    Drop();
   }
 }
 
@@ -45,8 +40,7 @@ std::optional<std::string> clsReadIniSection::LookUp(std::string_view key,
   };
   if (!loaded_) return asPassed();
   try {
-    const auto found = keyValues_.find(key);
-    if (found != keyValues_.end()) return found->second;
+    if (const std::string* value = read_->Value(key)) return std::string(TrimBlanks(*value));
     return std::string(passed.value_or(std::string_view()));
   } catch (...) {
     ReportMessage(CurrentError().Description() + " in GetKey", kStyleCritical, "Error:", kLevelError);
@@ -60,10 +54,15 @@ std::string clsReadIniSection::GetKey(std::string_view key, std::string_view def
   return *LookUp(key, defaultValue);
 }
 
-void clsReadIniSection::Unload(bool keepFile) {
-  keyValues_.clear();
+void clsReadIniSection::Drop() {
+  table_.reset();
+  read_ = nullptr;
   Keys.clear();
   loaded_ = false;
+}
+
+void clsReadIniSection::Unload(bool keepFile) {
+  Drop();
   section_.clear();
   if (!keepFile) file_.clear();
 }
@@ -75,12 +74,12 @@ std::string clsReadIniSection::SectionTotalContents() const {
     std::string text;
     for (std::size_t i = 0; i < Keys.size(); ++i) {
       // Keys is public: a name put there by hand need not have a value.
-      const auto found = keyValues_.find(Keys[i]);
-      if (found == keyValues_.end()) throw Error(kErrInvalidCall);
+      const std::string* value = read_ != nullptr ? read_->Value(Keys[i]) : nullptr;
+      if (value == nullptr) throw Error(kErrInvalidCall);
       if (i > 0) text += "\r\n";
       text += Keys[i];
       text += '=';
-      text += found->second;
+      text += TrimBlanks(*value);
     }
     return text;
   } catch (...) {

@@ -1,14 +1,17 @@
-// Reads one section of a conversion table into memory and answers key look-ups from it.
+// Reads one section of a conversion table and answers key look-ups from it, from the run's one
+// read of the table.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "config/NoCaseMap.h"
-
 namespace tidemill {
+
+class IniFile;
+struct IniSection;
 
 class clsReadIniSection {
  public:
@@ -38,13 +41,14 @@ class clsReadIniSection {
   std::string SectionTotalContents() const;
 
  private:
-  bool LoadSection(bool storeKeys);
+  void Drop();
   std::optional<std::string> LookUp(std::string_view key, std::optional<std::string_view> passed) const;
 
   std::string file_;
   std::string section_;
   bool loaded_ = false;
-  NoCaseMap<std::string> keyValues_;
+  std::shared_ptr<const IniFile> table_;   // the table read, while loaded
+  const IniSection* read_ = nullptr;       // its section, while loaded
 };
 
 }  // namespace tidemill

@@ -10,11 +10,11 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "converters/Converters.h"
+#include "converters/QXOutput.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
 #include "external/ArgTokenizer.h"
-#include "timeseries/QXWriter.h"
 #include "timeseries/SeriesBlock.h"
 
 namespace tidemill {
@@ -115,10 +115,7 @@ bool ConvertAbr2XML(const std::string& inputFile, const std::string& outputFile,
       AddPlanNames("location", block.sLocationIDs);
       AddPlanNames("parameter", block.sParameterIDs);
     }
-    bool writeBinary = !DebugMode;
-    std::string errorMessage;  // the writer's own text is not reported
-    return clsOrvaQXTimeSeries().Write_QX_XML_File(outputFile, block, kSeriesTypeInstantaneous, writeBinary, nullptr,
-                                                   errorMessage);
+    return WriteQXReportingFailure(outputFile, block);
   });
 }
 

@@ -10,11 +10,11 @@
 #include "config/ReadIniSection.h"
 #include "converters/ConversionTable.h"
 #include "converters/Converters.h"
+#include "converters/QXOutput.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
 #include "external/KelFileAccess.h"
-#include "timeseries/QXWriter.h"
 
 namespace tidemill {
 
@@ -131,11 +131,7 @@ bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile,
       block.sParameterIDs = std::move(parameters.xmlIDs);
     }
 
-    clsOrvaQXTimeSeries writer;
-    bool writeBinary = !DebugMode;
-    std::string errorMessage;
-    return writer.Write_QX_XML_File(outputFile, block, kSeriesTypeInstantaneous, writeBinary, nullptr,
-                                    errorMessage);
+    return WriteQXReportingFailure(outputFile, block);
   });
 }
 

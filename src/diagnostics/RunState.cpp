@@ -1,5 +1,7 @@
 #include "diagnostics/RunState.h"
 
+#include <vector>
+
 #include "diagnostics/Plan.h"
 #include "diagnostics/XMLOrvaDiagnostics.h"
 
@@ -10,12 +12,24 @@ bool DebugMode = false;
 bool PlanMode = false;
 std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
 
+namespace {
+
+std::vector<void (*)()>& Clearers() {
+  static std::vector<void (*)()> clearers;
+  return clearers;
+}
+
+}  // namespace
+
 void ResetRunState() {
   BatchMode = false;
   DebugMode = false;
   PlanMode = false;
   TakePlanLines();
   DiagLog.reset();
+  for (const auto clear : Clearers()) clear();
 }
+
+void ClearWithRunState(void (*clear)()) { Clearers().push_back(clear); }
 
 }  // namespace tidemill

@@ -19,4 +19,8 @@ extern std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
 // Back to the start values (tests; one run per process otherwise).
 void ResetRunState();
 
+// Has ResetRunState also clear state that another subsystem keeps for one run (the conversion
+// tables read), which this one cannot name.
+void ClearWithRunState(void (*clear)());
+
 }  // namespace tidemill

@@ -28,17 +28,8 @@ bool clsXMLOrvaDiagnostics::Start(const std::string& fileName) {
   fileName_ = fileName;
   if (fileName_.empty()) return false;
   try {
-    auto document = std::make_unique<std::string>();
-    document->reserve(1 << 16);
-    auto writer = std::make_unique<XmlWriter>(*document);
-    writer->StartDocument();
-    writer->StartElement("Diag");
-    writer->Attribute("xmlns", kQXNamespace);
-    writer->Attribute("xmlns:xsi", kXsiNamespace);
-    writer->Attribute("xsi:schemaLocation", kDiagSchemaLocation);
-    writer->Attribute("version", "1.2");
-    document_ = std::move(document);
-    writer_ = std::move(writer);
+    lines_.reserve(64);
+    open_ = true;
     return true;
   } catch (...) {
     ReportMessage(ClassErrorText(CurrentError(), "Start", kClassName), kStyleInformation, "", kLevelError);
@@ -70,38 +61,62 @@ void clsXMLOrvaDiagnostics::AddLine(int32_t diagLevel, std::string strMessage) {
 }
 
 void clsXMLOrvaDiagnostics::WriteLine(const std::string& levelText, const std::string& description) {
-  if (!writer_) {
+  if (!open_) {
     ShowMessageBox(
         "Internal error: clsXMLOrvaDiagnostics.WriteLine is called but not initialized!!!\r\n"
         "Contact Marvik, as this should not occur.",
         kStyleExclamation, "Severe error:");
     std::_Exit(1);
   }
-  writer_->StartElement("line");
-  writer_->RawAttribute("level", levelText);
-  writer_->Attribute("description", description);
-  writer_->EndElement();
+  lines_.push_back({levelText, description});
+}
+
+std::string clsXMLOrvaDiagnostics::Document() const {
+  std::string document;
+  document.reserve(1024 + lines_.size() * 128);
+  XmlWriter writer(document);
+  writer.StartDocument();
+  writer.StartElement("Diag");
+  writer.Attribute("xmlns", kQXNamespace);
+  writer.Attribute("xmlns:xsi", kXsiNamespace);
+  writer.Attribute("xsi:schemaLocation", kDiagSchemaLocation);
+  writer.Attribute("version", "1.2");
+  for (const Line& line : lines_) {
+    writer.StartElement("line");
+    writer.RawAttribute("level", line.levelText);
+    writer.Attribute("description", line.description);
+    writer.EndElement();
+  }
+  writer.EndDocument();
+  return document;
 }
 
 void clsXMLOrvaDiagnostics::Release() {
-  writer_.reset();
-  document_.reset();
+  open_ = false;
+  lines_.clear();
+  lines_.shrink_to_fit();
   flushed_ = true;
 }
 
 bool clsXMLOrvaDiagnostics::Flush() {
   if (fileName_.empty()) return false;
   try {
-    if (!writer_) throw Error(kErrObjectNotSet);
-    writer_->EndDocument();
-    WriteFileAtomically(fileName_, *document_);
+    if (!open_) throw Error(kErrObjectNotSet);
+    WriteFileAtomically(fileName_, Document());
     Release();
     return true;
   } catch (...) {
-    const Error error = CurrentError();
-    // The log cannot take this report: it goes to standard error, the log is given up.
+    // The log cannot take this report: it goes to standard error, and the run's lines after it,
+    // one a line, so that nothing of the run is lost with the file.
+    std::string report = ClassErrorText(CurrentError(), "Flush", kClassName);
+    for (const Line& line : lines_) {
+      report += "\r\n";
+      report += line.levelText;
+      report += ' ';
+      for (const char c : line.description) report += c == '\r' || c == '\n' ? ' ' : c;
+    }
     Release();
-    ShowMessageBox(ClassErrorText(error, "Flush", kClassName), kStyleInformation, "");
+    ShowMessageBox(report, kStyleInformation, "");
     return false;
   }
 }

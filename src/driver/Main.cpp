@@ -46,7 +46,8 @@ struct RunStateRelease {
 bool AnswerHelpOrVersion(int argc, char** argv) {
   if (argc != 2) return false;
   const std::string request = argv[1];
-  if ((request != "--help" && request != "--version") || FileExists(ResolveRelativePath(request))) return false;
+  // Asked as it stands: help must not need a current directory that may have been removed.
+  if ((request != "--help" && request != "--version") || FileExists(request)) return false;
   std::string text;
   if (request == "--version") {
     text = ExecutableName() + " " + VersionText() + "\n";

@@ -258,8 +258,10 @@ void WriteDocument(const SeriesBlock& block, int32_t seriesType, const std::opti
 }
 
 // Completes the XML file written to xmlOut and, when side is given, writes its side file;
-// removes an old side file in XML form.
+// removes an old side file in XML form. Either file may be reached through a symbolic link: the
+// files the links name are replaced or removed, the links stay.
 void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* side) {
+  const std::string sideTarget = Fs().FinalTarget(sideFile);
   // Both files are written and made durable before either replaces its target. The side file
   // goes first, so the XML never appears without the values it refers to.
   std::optional<AtomicFile> sideOut;
@@ -277,12 +279,12 @@ void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* si
     xmlOut.Commit();
   } catch (...) {
     // The new values must not stay beside the old XML, which would read them as its own.
-    if (sideOut) Fs().Remove(sideFile);
+    if (sideOut) Fs().Remove(sideTarget);
     throw;
   }
   // An old side file would lend its values to the new XML; it goes only once the new XML is in
   // place, so a failed write leaves the old pair intact. A failed removal is no failure.
-  if (!sideOut && sideFile != xmlOut.Target()) Fs().Remove(sideFile);
+  if (!sideOut && sideTarget != xmlOut.Target()) Fs().Remove(sideTarget);
 }
 
 // "output: <file>, <n> series, binary form, values in <side file> (...)" or "..., XML form (why)".
@@ -337,7 +339,7 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
     // be read back: the reader divides the period by the step.
     const bool binaryAsked = WriteBinary;
     if (!step || *step == 0) WriteBinary = false;
-    if (WriteBinary && sideFile == FileName) {
+    if (WriteBinary && Fs().FinalTarget(sideFile) == Fs().FinalTarget(FileName)) {
       throw DetailedError(kErrPathFileAccess, FileName + " would be its own side file");
     }
     if (WriteBinary) {

@@ -43,5 +43,38 @@ TEST(AtomicFile, TheTargetChangesAtCommitOnly) {
   EXPECT_NE(st.st_mode & S_IRUSR, 0u);
 }
 
+// Through symbolic links, relative or not, an output replaces the file they finally name; the
+// links stay. A dangling link gets the file it names. (Mode and owner: FailureInjectionTest.)
+TEST(AtomicFile, WritesThroughSymbolicLinks) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("d"));
+  dir.Write("d/file", "old");
+  std::filesystem::create_symlink("d/file", dir.File("relative"));
+  std::filesystem::create_symlink(dir.File("relative"), dir.File("chain"));
+  std::filesystem::create_symlink("d/new", dir.File("dangling"));
+  std::filesystem::create_symlink("none/x", dir.File("nodir"));
+  std::filesystem::create_symlink("loop", dir.File("loop"));
+  const struct {
+    const char* link;
+    const char* file;   // the file that receives the link's name as its contents
+    std::string error;  // "@" for the directory
+  } rows[] = {
+      {"chain", "d/file", "no error"},
+      {"dangling", "d/new", "no error"},
+      {"nodir", "", "Error 76 (Path not found: @/none)"},
+      {"loop", "", "Error 75 (Path/File access error: @/loop: Too many levels of symbolic links)"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ErrorOf([&] { WriteFileAtomically(dir.File(row.link), row.link); }),
+              testing::ReplaceAll(row.error, "@", dir.Path()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File(row.link))) << row.link;
+    if (*row.file != '\0') {
+      EXPECT_EQ(Slurp(dir.File(row.file)), row.link);
+    }
+  }
+  EXPECT_EQ(dir.Listing(), "chain d dangling loop nodir relative");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("d")), {}), 2);  // no temporary file
+}
+
 }  // namespace
 }  // namespace tidemill

@@ -11,6 +11,8 @@
 #include "common/FileSystem.h"
 #include "config/ProfileString.h"
 #include "config/ReadIniSection.h"
+#include "diagnostics/RunState.h"
+#include "diagnostics/RunState.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill {
@@ -54,6 +56,7 @@ TEST(IniSyntaxTest, BothReadersReadTheSameSyntax) {
   TempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    ResetRunState();  // the table is read once per run
     const std::string file = dir.Write("table.ini", c.bytes);
     clsReadIniSection table;
     table.File(file);
@@ -114,9 +117,28 @@ TEST(ReadIniIntegerTest, ReadsALeadingDecimalInteger) {
   };
   TempDir dir;
   for (const auto& c : cases) {
+    ResetRunState();
     const std::string file = dir.Write("t.ini", std::string("[S]\r\nN=") + c.value + "\r\n");
     EXPECT_EQ(ReadIniInteger("S", "n", 99, file), c.expected) << "value \"" << c.value << "\"";
   }
+}
+
+// Every reader of a run answers from one read of the table: a later change of the file is seen
+// by the next run only.
+TEST(ReadIniStringTest, ATableIsReadOncePerRun) {
+  TempDir dir;
+  const std::string file = dir.Write("t.ini", "[S]\r\nA=1\r\nN=5\r\n");
+  ResetRunState();
+  clsReadIniSection section;
+  section.File(file);
+  section.Section("s");
+  section.ReadSection();
+  dir.Write("t.ini", "[S]\r\nA=2\r\nN=6\r\n");
+  EXPECT_EQ(section.GetKey("N", "") + ReadIniString("S", "A", "", file) +
+                std::to_string(ReadIniInteger("S", "N", 0, file)),
+            "515");
+  ResetRunState();
+  EXPECT_EQ(ReadIniString("S", "A", "", file), "2");
 }
 
 }  // namespace

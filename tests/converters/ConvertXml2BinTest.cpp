@@ -3,6 +3,7 @@
 #include <map>
 
 #include "converters/Converters.h"
+#include "diagnostics/RunState.h"
 #include "external/DataEditServer.h"
 #include "support/FaultyFileSystem.h"
 
@@ -40,6 +41,7 @@ class ConvertXml2BinTest : public ::testing::Test {
   // The result, the boxes as "style|title|text", then the request the test server saw (header,
   // objects 0..N); "$" stands for the directory in the table and in what comes back.
   Strings Run(const std::string& fileSystem, const std::string& series, const char* table = "t.ini") {
+    ResetRunState();  // a run of its own, which reads the table afresh
     dir_.Write("t.ini", ReplaceAll("[Ostrand File System]\n" + fileSystem, "$", dir_.Path()) +
                             "\n[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n");
     dir_.Write("in.xml", "<TimeSeries>" + series + "</TimeSeries>");

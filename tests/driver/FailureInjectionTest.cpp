@@ -3,10 +3,13 @@
 // the previous file byte for byte, no temporary file, and exactly the reports of its rules.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <functional>
 #include <map>
+#include <regex>
 
 #include "driver/Main.h"
 #include "support/DriverSupport.h"
@@ -28,6 +31,8 @@ const std::string kQX =
 const std::string kTmsTable = "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=@/q.tms\r\n";
 const std::string kConverted = "64||" + testing::kConvertedText, kNotConverted = "16||" + testing::kNotConvertedText;
 const std::string kXmlForm = "64||" + testing::kXmlFormText, kBinaryForm = "64||" + testing::kBinaryFormText;
+const std::string kWriterFailed =
+    "16|Error:|{E} in procedure Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries";
 
 // One file the program writes, and the run that writes it. In texts, "@" stands for the run's
 // directory, "{E}" for the failure's "Error N (description)" and "{D}" for its description.
@@ -54,25 +59,57 @@ struct Outcome {
   std::string listing;
   std::map<std::string, std::string> files;  // the directory's name as "@"
   std::size_t targetSize = 0;
+  std::string target;  // "file", or "link" with the linked file's mode, owner and group, and directory
 };
 
-// One run of the output's conversion, the fault armed on its target, in dir set up afresh.
-Outcome RunWith(const Output& output, const TempDir& dir, const std::function<void(FaultyFileSystem&)>& arm) {
+// Owner and group a linked target is given when the tests may give it one of another user.
+constexpr uid_t kOwner = 1234;
+constexpr gid_t kGroup = 4321;
+
+std::string LinkedState(const std::string& link, const TempDir& elsewhere, const std::string& file) {
+  struct stat st {};
+  if (!std::filesystem::is_symlink(link) || ::stat(file.c_str(), &st) != 0) return "file";
+  return "link " + std::to_string(st.st_mode & 07777) + " " + std::to_string(st.st_uid) + ":" +
+         std::to_string(st.st_gid) + " " + elsewhere.Listing();
+}
+
+// One run of the output's conversion, the fault armed on its target, in dir set up afresh. With
+// elsewhere, the target is a symbolic link to a file of mode 0640 in that directory.
+Outcome RunWith(const Output& output, const TempDir& dir, const std::function<void(FaultyFileSystem&)>& arm,
+                const TempDir* elsewhere = nullptr) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) std::filesystem::remove(entry.path());
   for (const auto& [name, contents] : output.files) dir.Write(name, ReplaceAll(contents, "@", dir.Path()));
+  std::string target = dir.File(output.target);
+  if (elsewhere != nullptr) {
+    const std::string file = elsewhere->File(output.target);
+    std::filesystem::rename(target, file);
+    ::chmod(file.c_str(), 0640);
+    if (::geteuid() == 0) {
+      EXPECT_EQ(::chown(file.c_str(), kOwner, kGroup), 0);
+    }
+    std::filesystem::create_symlink(file, target);
+    target = file;
+  }
   FaultyFileSystem fs;
   fs.currentDirectory = dir.Path();
-  fs.only = dir.File(output.target);
+  fs.only = target;
   arm(fs);
   testing::BoxRecorder recorder;
   {
     ScopedFileSystem scope(fs);
     EXPECT_EQ(RunMain(output.args), 0);
   }
-  Outcome outcome{recorder.boxes, dir.Listing(), {}, Slurp(dir.File(output.target)).size()};
+  Outcome outcome{recorder.boxes, dir.Listing(), {}, Slurp(target).size(), "file"};
+  if (elsewhere != nullptr) outcome.target = LinkedState(dir.File(output.target), *elsewhere, target);
   for (const auto& [name, contents] : output.files)
     outcome.files[name] = ReplaceAll(Slurp(dir.File(name)), dir.Path(), "@");
-  for (std::string& box : outcome.boxes) box = ReplaceAll(box, dir.Path(), "@");
+  for (std::string& box : outcome.boxes) {
+    // The log's lines after a report that the log could not be written: their levels tell that
+    // none was lost (the end-to-end tests read them whole).
+    static const std::regex logged("\r\n([134]) [^\r]*");
+    box = std::regex_replace(ReplaceAll(box, dir.Path(), "@"), logged, " $1");
+    if (elsewhere != nullptr) box = ReplaceAll(box, elsewhere->Path(), "%");
+  }
   return outcome;
 }
 
@@ -82,7 +119,7 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
        {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
        {"in.abr", "out.xml", "/debug"},
        "out.xml",
-       {kXmlForm, kNotConverted},
+       {kXmlForm, kWriterFailed, kNotConverted},
        {kXmlForm, kConverted}},
       // The new side file is in place before the XML: when the XML cannot follow, the side file
       // goes too, rather than lend its values to the old XML.
@@ -90,7 +127,7 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
        {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
        {"in.abr", "out.xml"},
        "out.xml",
-       {kBinaryForm, kNotConverted},
+       {kBinaryForm, kWriterFailed, kNotConverted},
        {kBinaryForm, kConverted},
        "",
        "in.abr out.xml"},
@@ -98,13 +135,13 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
        {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
        {"in.abr", "out.xml"},
        "out.bin",
-       {kBinaryForm, kNotConverted},
+       {kBinaryForm, kWriterFailed, kNotConverted},
        {kBinaryForm, kConverted}},
       {"diagnostics file",
        {{"diag.xml", "old log"}},
        {"missing.abr", "out.xml", "/batch", "/diagfile", "diag.xml"},
        "diag.xml",
-       {"64||{E} in procedure Flush of Class Module clsXMLOrvaDiagnostics"},
+       {"64||{E} in procedure Flush of Class Module clsXMLOrvaDiagnostics 3 4 4 4 4 4 1"},
        {}},
       {"Kel file",
        {{"in.xml", kQX}, {"out.kel", "old kel"}},
@@ -144,12 +181,22 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
 
   for (const Output& output : outputs) {
     SCOPED_TRACE(output.kind);
-    const TempDir dir;
+    const TempDir dir, elsewhere;
     // The size the target has when nothing fails.
     const Outcome clean = RunWith(output, dir, [](FaultyFileSystem&) {});
     ASSERT_EQ(clean.boxes, output.written);
     const auto size = static_cast<long long>(clean.targetSize);
     ASSERT_NE(clean.files.at(output.target), output.files.at(output.target));
+    // Through a symbolic link the linked file is replaced, keeping its mode, owner and group, and
+    // the link stays.
+    const std::string linked = "link " + std::to_string(0640) + " " +
+                               (::geteuid() == 0 ? std::to_string(kOwner) + ":" + std::to_string(kGroup)
+                                                 : std::to_string(::getuid()) + ":" + std::to_string(::getgid())) +
+                               " " + output.target;
+    const Outcome viaLink = RunWith(output, dir, [](FaultyFileSystem&) {}, &elsewhere);
+    EXPECT_EQ(viaLink.boxes, output.written);
+    EXPECT_EQ(viaLink.target, linked);
+    EXPECT_EQ(viaLink.targetSize, clean.targetSize);
 
     std::vector<Fault> faults = {
         {"create", [](FaultyFileSystem& f) { f.failCreate = true; }, 70, "Permission denied: @"},
@@ -180,6 +227,17 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
         if (o.files.at(name) != "<missing>") {
           EXPECT_EQ(o.files.at(name), before) << name;
         }
+      }
+      // The same fault through a link: the linked file as before, no temporary file beside it.
+      if (fault.name == "rename" || fault.name == "disk full after " + std::to_string(size / 2) + " bytes") {
+        const Outcome l = RunWith(output, dir, fault.arm, &elsewhere);
+        const std::string where = "%/" + output.target;
+        Strings viaLinkExpected;
+        for (const std::string& box : expected) viaLinkExpected.push_back(ReplaceAll(box, "@/" + output.target, where));
+        EXPECT_EQ(l.boxes, viaLinkExpected);
+        EXPECT_EQ(l.listing, o.listing);
+        EXPECT_EQ(l.files.at(output.target), output.files.at(output.target));
+        EXPECT_EQ(l.target, linked);
       }
       if (::testing::Test::HasFailure()) return;  // one fault's findings are enough to read
     }

@@ -33,8 +33,13 @@ TEST(AbrTest, Conversions) {
                 kModule},
         kNotConvertedLine},
        " | diag.xml in.abr"},
-      // The writer's failure gives false; its text is not reported.
-      {"20060315120000 1\r\n", "nodir/out.xml", true, {kXmlFormLine, kNotConvertedLine}, " | diag.xml in.abr"},
+      // The writer's failure is reported with its reason; "$" stands for the directory.
+      {"20060315120000 1\r\n", "nodir/out.xml", true,
+       {kXmlFormLine,
+        {1, "Error 76 (Path not found: $/nodir) in procedure Write_QX_XML_File of Class Module "
+            "clsWriteOrvaQXTimeSeries"},
+        kNotConvertedLine},
+       " | diag.xml in.abr"},
   };
   for (const auto& row : rows) {
     TempDir dir;
@@ -43,8 +48,7 @@ TEST(AbrTest, Conversions) {
     if (row.debug) args.push_back("/debug");
     EXPECT_EQ(RunTidemill(dir.Path(), args).err, "");
     std::vector<DiagLine> expected = row.lines;
-    for (auto& [level, text] : expected)
-      if (const auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, in);
+    for (auto& [level, text] : expected) text = ReplaceAll(ReplaceAll(text, "@", in), "$", dir.Path());
     EXPECT_EQ(LoggedAfterStart(dir), expected) << row.abr;
     const bool written = row.lines.back() == kConvertedLine;
     EXPECT_EQ((written ? DescribeQX(dir.File("out.xml")) : "") + " | " + dir.Listing(), row.summary) << row.abr;

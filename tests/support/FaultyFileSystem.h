@@ -37,6 +37,7 @@ class FaultyFileSystem : public FileSystem {
     if (failOpenRead && Hits(path)) throw FileError(ENOENT, path);
     return std::make_unique<Input>(*this, RealFileSystem().OpenRead(path));
   }
+  std::string FinalTarget(const std::string& path) override { return RealFileSystem().FinalTarget(path); }
   std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
     if (failCreate && Hits(target)) throw FileError(EACCES, target);
     return std::make_unique<Output>(*this, RealFileSystem().CreateTemporary(target, temporaryPath), target);
