@@ -138,7 +138,8 @@ class ParseSession final : public SaxAttributes {
   }
 
   void ParseError(const xmlError& e) {
-    if (Stopped()) return;
+    // A warning remarks on legal XML (a relative namespace name): nothing for the user to act on.
+    if (Stopped() || e.level == XML_ERR_WARNING) return;
     std::string message = e.message != nullptr ? e.message : "XML parse error";
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     message += " at line " + IntegerText(e.line) + ", column " + IntegerText(e.int2) + " of " + name_;
@@ -157,15 +158,15 @@ class ParseSession final : public SaxAttributes {
     if (e.level == XML_ERR_FATAL && !Stopped()) fatal_.emplace(code, std::move(message));
   }
 
-  // A warning of the reader's own, at the parser's current place.
-  void Warning(int code, const std::string& message) {
-    xmlError warning{};
-    warning.level = XML_ERR_WARNING;
-    warning.code = code;
-    warning.message = const_cast<char*>(message.c_str());
-    warning.line = locator_.lineNumber();
-    warning.int2 = locator_.columnNumber();
-    ParseError(warning);
+  // An error of the reader's own, at the parser's current place; the parse goes on.
+  void RecoverableError(int code, const std::string& message) {
+    xmlError error{};
+    error.level = XML_ERR_ERROR;
+    error.code = code;
+    error.message = const_cast<char*>(message.c_str());
+    error.line = locator_.lineNumber();
+    error.int2 = locator_.columnNumber();
+    ParseError(error);
   }
 
   // Raises what ended the parse, if anything did.
@@ -273,9 +274,10 @@ void OnError(void*, xmlErrorPtr error) {
 void IgnoreGenericError(void*, const char*, ...) {}
 
 // Nothing outside the document is ever loaded: no external entity, no external DTD. The
-// refusal is told the way libxml2 tells a load that failed.
+// refusal is told the way libxml2 tells a load that failed, as an error: text of the document
+// is left out.
 xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCtxtPtr) {
-  if (tCurrent != nullptr) tCurrent->Warning(XML_IO_LOAD_ERROR, "failed to load external entity \"" +
+  if (tCurrent != nullptr) tCurrent->RecoverableError(XML_IO_LOAD_ERROR, "failed to load external entity \"" +
                                                                     std::string(url != nullptr ? url : "") + "\"");
   return nullptr;
 }

@@ -65,7 +65,8 @@ class SaxContentHandler {
 class SaxErrorHandler {
  public:
   virtual ~SaxErrorHandler() = default;
-  // Each gets the message ("<message> at line L, column C of <file>") and libxml2's code.
+  // Each gets the message ("<message> at line L, column C of <file>") and libxml2's code; the
+  // libxml2 reader passes on its errors and fatal errors, not its warnings.
   virtual void error(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
   virtual void fatalError(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
   virtual void ignorableWarning(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;

@@ -1,0 +1,87 @@
+// QX-XML input through the built executable: a named pipe reads as the file of the same bytes,
+// and the parser's warnings stay out of the log.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "support/RunTidemill.h"
+
+namespace tidemill {
+namespace {
+
+using namespace testing;
+
+struct Result {
+  std::vector<DiagLine> log;
+  std::string kel;      // out.kel, or empty when none was written
+  std::string listing;
+  bool operator==(const Result&) const = default;
+};
+
+// Converts in.xml (a named pipe fed with xml when fifo) of dir to out.kel, then clears dir.
+Result ToKel(const TempDir& dir, const std::string& xml, bool fifo = false) {
+  std::thread writer;
+  if (fifo) {
+    EXPECT_EQ(::mkfifo(dir.File("in.xml").c_str(), 0600), 0);
+    writer = std::thread([&] { std::ofstream(dir.File("in.xml"), std::ios::binary) << xml; });
+  } else {
+    dir.Write("in.xml", xml);
+  }
+  const Outcome o = RunTidemill(dir.Path(), {"in.xml", "out.kel", "/batch", "/diagfile", "diag.xml"});
+  if (fifo) {
+    // A reader that never came would leave the writer waiting.
+    ::close(::open(dir.File("in.xml").c_str(), O_RDONLY | O_NONBLOCK));
+    writer.join();
+  }
+  EXPECT_EQ(o.err, "");
+  Result r{LoggedAfterStart(dir), Slurp(dir.File("out.kel")), dir.Listing()};
+  for (const char* name : {"in.xml", "out.kel", "diag.xml"}) std::remove(dir.File(name).c_str());
+  return r;
+}
+
+// A series of events on 2006-04-10, 11, 12 ..., inner placed after its header.
+std::string Series(const std::string& location, int events, const std::string& inner = "", const std::string& q = "") {
+  std::string s = "\r\n\t<" + q + "series><" + q + "header><" + q + "locationId>" + location + "</" + q + "locationId><" +
+                  q + "parameterId>Q</" + q + "parameterId></" + q + "header>" + inner;
+  for (int i = 0; i < events; ++i)
+    s += "<" + q + "event date=\"2006-04-1" + std::to_string(i) + "\" time=\"00:00:00\" value=\"" + std::to_string(i + 1) +
+         ".5\"/>";
+  return s + "</" + q + "series>";
+}
+
+std::string Document(const std::string& series, const std::string& root = "<TimeSeries xmlns=\"urn:qx\">",
+                     const std::string& end = "</TimeSeries>", const std::string& prolog = "") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + prolog + root + series + "\r\n" + end + "\r\n";
+}
+
+// "L" and the number; GCC 12 warns wrongly about "L" + std::to_string(i).
+std::string Name(int i) {
+  std::string name = "L";
+  return name += std::to_string(i);
+}
+
+std::string Many(int count, const std::function<std::string(int)>& one) {
+  std::string s;
+  for (int i = 1; i <= count; ++i) s += one(i);
+  return s;
+}
+
+TEST(QXInputTest, NamedPipeAndRelativeNamespaceReadAsTheFile) {
+  TempDir dir;
+  // Larger than a pipe's buffer; a relative namespace name is legal and draws no report.
+  const std::string xml = Document(Many(40, [](int i) { return Series(Name(i), 9, std::string(4000, ' ')); }),
+                                   "<TimeSeries xmlns=\"orva/QX\">");
+  const Result file = ToKel(dir, xml);
+  EXPECT_EQ(file.log, std::vector<DiagLine>{kConvertedLine});
+  EXPECT_EQ(ToKel(dir, xml, true), file);
+}
+
+}  // namespace
+}  // namespace tidemill
