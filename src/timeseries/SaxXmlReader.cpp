@@ -285,6 +285,9 @@ xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCt
 const xmlSAXHandler& Callbacks() {
   static const xmlSAXHandler handler = [] {
     xmlInitParser();
+    // For good: the loader is one for the whole process, and parses on several threads at once
+    // must not take turns in setting and restoring it.
+    xmlSetExternalEntityLoader(RefuseExternalEntity);
     xmlSAXHandler h{};
     // Start from libxml2's own SAX2 callbacks for the internal subset, then take over the
     // content and leave out everything that would build a tree.
@@ -319,21 +322,16 @@ struct ContextDeleter {
   }
 };
 
-// Sets the session, a silent generic error channel and the refusing entity loader for the
-// life of one parse.
+// Sets the session and a silent generic error channel (both of this thread) for the life of one
+// parse.
 class SessionScope {
  public:
   explicit SessionScope(ParseSession* session)
-      : previous_(tCurrent),
-        genericError_(xmlGenericError),
-        genericContext_(xmlGenericErrorContext),
-        loader_(xmlGetExternalEntityLoader()) {
+      : previous_(tCurrent), genericError_(xmlGenericError), genericContext_(xmlGenericErrorContext) {
     tCurrent = session;
     xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-    xmlSetExternalEntityLoader(RefuseExternalEntity);
   }
   ~SessionScope() {
-    xmlSetExternalEntityLoader(loader_);
     xmlSetGenericErrorFunc(genericContext_, genericError_);
     tCurrent = previous_;
   }
@@ -344,7 +342,6 @@ class SessionScope {
   ParseSession* previous_;
   xmlGenericErrorFunc genericError_;
   void* genericContext_;
-  xmlExternalEntityLoader loader_;
 };
 
 }  // namespace
@@ -486,8 +483,11 @@ int32_t SaxXmlReader::Position::columnNumber() const {
   return parser != nullptr ? xmlSAX2GetColumnNumber(static_cast<xmlParserCtxtPtr>(parser)) : 0;
 }
 
+void SaxXmlReader::Initialise() { Callbacks(); }
+
 template <class Open>
 void SaxXmlReader::Run(const std::string& name, Open&& open) {
+  Callbacks();
   ParseSession session(content_, errors_, position_, name);
   SessionScope scope(&session);
   if (content_ != nullptr) {
@@ -521,8 +521,16 @@ void SaxXmlReader::parseURL(const std::string& path) {
   Run(path, [&] { return BlockSource(Fs().OpenRead(path)); });
 }
 
+void SaxXmlReader::parse(std::unique_ptr<InputFile> file, const std::string& name) {
+  Run(name, [&] { return BlockSource(std::move(file)); });
+}
+
 void SaxXmlReader::parse(std::string_view document, const std::string& name) {
   Run(name, [&] { return MemorySource(document); });
+}
+
+void SaxXmlReader::parse(const ByteSource& read, const std::string& name) {
+  Run(name, [&] { return read; });
 }
 
 }  // namespace tidemill

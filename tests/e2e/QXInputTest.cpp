@@ -1,5 +1,6 @@
 // QX-XML input through the built executable: a named pipe reads as the file of the same bytes,
-// and the parser's warnings stay out of the log.
+// the parser's warnings stay out of the log, and a file read in ranges on several threads gives
+// exactly what the serial reader gives, log included.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +18,20 @@ namespace tidemill {
 namespace {
 
 using namespace testing;
+
+// Sets environment variables for the runs started in its life.
+class ScopedEnvironment {
+ public:
+  explicit ScopedEnvironment(std::vector<std::pair<const char*, const char*>> values) : values_(std::move(values)) {
+    for (const auto& [name, value] : values_) ::setenv(name, value, 1);
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : values_) ::unsetenv(name);
+  }
+
+ private:
+  std::vector<std::pair<const char*, const char*>> values_;
+};
 
 struct Result {
   std::vector<DiagLine> log;
@@ -81,6 +96,50 @@ TEST(QXInputTest, NamedPipeAndRelativeNamespaceReadAsTheFile) {
   const Result file = ToKel(dir, xml);
   EXPECT_EQ(file.log, std::vector<DiagLine>{kConvertedLine});
   EXPECT_EQ(ToKel(dir, xml, true), file);
+}
+
+// Every row read serially and in ranges (the size threshold lowered to a byte) on 2, 3 and 4
+// threads: the same Kel file, the same log and the same files.
+TEST(QXInputTest, RangesReadAsTheSerialReader) {
+  const auto plain = [](int i) { return Series(Name(i), 3); };
+  const std::string q = "q:";
+  const std::string rows[] = {
+      Document(Many(9, plain)),
+      Document(Many(9, [&](int i) { return Series(Name(i), 3, "", q); }),
+               "<q:TimeSeries xmlns:q=\"urn:qx\" xmlns=\"urn:other\">", "</q:TimeSeries>"),
+      // Comments, processing instructions and CDATA that look like series, between and inside them.
+      Document(Many(9, [](int i) {
+                 return "<!-- <series> -->\r\n<?keep <series>?>" +
+                        Series(Name(i), 3, "<!-- <series> --><?pi <series>?><stationName><![CDATA[<series>]]></stationName>");
+               }),
+               "<!-- before --><TimeSeries xmlns=\"urn:qx\"><?pi?>"),
+      // Entity and character references, declared in the DOCTYPE every range is given.
+      Document(Many(9, [](int i) { return Series("&loc;" + std::to_string(i) + "&#x263A;", 3); }), "<TimeSeries>", "</TimeSeries>",
+               "<!DOCTYPE TimeSeries [<!ENTITY loc \"Lo&#99;k]>\"> <!-- ] > -->]>"),
+      // A parse error in the last range, a content error in the first.
+      Document(Many(9, plain) + "<series><locationId>X</series>"),
+      Document(Series("L0", 2, "<event date=\"2006-xx-01\" time=\"00:00:00\" value=\"1\"/>") + Many(9, plain)),
+      // What a range cannot read alone: events and text between series, a recognised root.
+      Document(Many(4, plain) + "<event date=\"2006-05-01\" time=\"00:00:00\" value=\"7\"/>" + Many(5, plain)),
+      Document(Many(4, plain) + "text" + Many(5, plain)),
+      Document(Many(9, plain), "<units>", "</units>"),
+      // Series inside series; a document without a root's end.
+      Document(Series("A", 2, Series("B", 2)) + Many(6, plain) + Series("C", 2, Series("D", 3))),
+      Document(Many(9, plain), "<TimeSeries>", ""),
+  };
+  TempDir dir;
+  for (const std::string& xml : rows) {
+    SCOPED_TRACE(xml.substr(0, 300));
+    Result serial;
+    {
+      ScopedEnvironment env({{"TIDEMILL_THREADS", "1"}, {"TIDEMILL_PARALLEL_MIN_BYTES", "1"}});
+      serial = ToKel(dir, xml);
+    }
+    for (const char* threads : {"2", "3", "4"}) {
+      ScopedEnvironment env({{"TIDEMILL_THREADS", threads}, {"TIDEMILL_PARALLEL_MIN_BYTES", "1"}});
+      EXPECT_EQ(ToKel(dir, xml), serial) << threads << " threads";
+    }
+  }
 }
 
 }  // namespace
