@@ -112,8 +112,12 @@ std::optional<QXHead> FindQXHead(std::string_view head) {
   for (;;) {
     while (p < head.size() && Blank(head[p])) ++p;
     if (p >= head.size() || head[p] != '<') return std::nullopt;
-    const std::size_t next = At(head, p, "<!DOCTYPE") ? AfterDoctype(head, p) : AfterMisc(head, p);
+    const bool doctype = At(head, p, "<!DOCTYPE");
+    const std::size_t next = doctype ? AfterDoctype(head, p) : AfterMisc(head, p);
     if (next == npos) return std::nullopt;
+    // libxml2 bounds entity expansion against the bytes read so far in the whole document: a
+    // range, having read less, would not meet the bound where the whole does.
+    if (doctype && head.substr(p, next - p).find("<!ENTITY") != npos) return std::nullopt;
     if (next == p) break;
     p = next;
   }

@@ -17,9 +17,9 @@ struct QXHead {
 };
 
 // The head of a file from its first bytes, or nothing where it is not understood: an encoding
-// that is not ASCII-compatible, a NUL byte, a construct left open within head, an empty root,
-// anything but blanks, comments and processing instructions between the root's start tag and the
-// first series, or no series within head.
+// that is not ASCII-compatible, a NUL byte, a construct left open within head, a DOCTYPE that
+// declares entities, an empty root, anything but blanks, comments and processing instructions
+// between the root's start tag and the first series, or no series within head.
 std::optional<QXHead> FindQXHead(std::string_view head);
 
 // Offset in window of the first series start tag ("<series" or "<prefix:series" in any letter

@@ -113,7 +113,12 @@ struct Range {
   uint64_t begin = 0;
   uint64_t end = 0;
   std::shared_ptr<SeriesCollection> series;  // set when the range read cleanly
+  std::size_t dictionaryBytes = 0;
 };
+
+// libxml2 bounds the names of one document (XML_MAX_DICTIONARY_LIMIT, 10 MB): ranges whose
+// dictionaries come near it together are read serially, where the one bound applies.
+constexpr std::size_t kDictionaryShare = 10000000 / 4;
 
 void ReadRange(Range& range, std::string_view head, std::string_view tail, InputFile& file, const std::string& path,
                std::atomic<bool>& abandoned) noexcept {
@@ -129,6 +134,7 @@ void ReadRange(Range& range, std::string_view head, std::string_view tail, Input
     RangeSource source(head, file, range.begin, range.end, tail, abandoned);
     reader.parse(SaxXmlReader::ByteSource(std::ref(source)), path);
     range.series = handler.collSeries();
+    range.dictionaryBytes = reader.DictionaryBytes();
   } catch (...) {
     abandoned.store(true);
   }
@@ -185,6 +191,9 @@ std::shared_ptr<SeriesCollection> ReadQXRanges(InputFile& file, uint64_t size, c
   if (!abandoned.load()) ReadRange(ranges[0], headView, rootEnd, file, path, abandoned);
   for (std::thread& worker : workers) worker.join();
   if (abandoned.load()) return nullptr;
+  std::size_t dictionaryBytes = 0;
+  for (const Range& range : ranges) dictionaryBytes += range.dictionaryBytes;
+  if (dictionaryBytes > kDictionaryShare) return nullptr;
 
   // Joined in document order; the records themselves are not copied.
   auto all = std::make_shared<SeriesCollection>();

@@ -511,6 +511,7 @@ void SaxXmlReader::Run(const std::string& name, Open&& open) {
   session.Attach(ctxt.get());
   position_.parser = ctxt.get();
   xmlParseDocument(ctxt.get());
+  dictionaryBytes_ = ctxt->dict != nullptr ? xmlDictGetUsage(ctxt->dict) : 0;
   position_.parser = nullptr;
   session.Attach(nullptr);
   session.RaiseFailure();

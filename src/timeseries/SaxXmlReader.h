@@ -106,6 +106,8 @@ class SaxXmlReader {
 
   // Sets libxml2 up; once, on the main thread, before any parse on another thread.
   static void Initialise();
+  // Bytes the last parse's name dictionary took, against libxml2's limit for one document.
+  std::size_t DictionaryBytes() const { return dictionaryBytes_; }
 
  private:
   template <class Open>
@@ -122,6 +124,7 @@ class SaxXmlReader {
   SaxContentHandler* content_ = nullptr;
   SaxErrorHandler* errors_ = nullptr;
   Position position_;
+  std::size_t dictionaryBytes_ = 0;
 };
 
 }  // namespace tidemill

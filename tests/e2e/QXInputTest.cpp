@@ -113,9 +113,12 @@ TEST(QXInputTest, RangesReadAsTheSerialReader) {
                         Series(Name(i), 3, "<!-- <series> --><?pi <series>?><stationName><![CDATA[<series>]]></stationName>");
                }),
                "<!-- before --><TimeSeries xmlns=\"urn:qx\"><?pi?>"),
-      // Entity and character references, declared in the DOCTYPE every range is given.
-      Document(Many(9, [](int i) { return Series("&loc;" + std::to_string(i) + "&#x263A;", 3); }), "<TimeSeries>", "</TimeSeries>",
-               "<!DOCTYPE TimeSeries [<!ENTITY loc \"Lo&#99;k]>\"> <!-- ] > -->]>"),
+      // Character references, and a DOCTYPE that every range is given (its default attributes);
+      // entities, bounded over the whole document, are read serially.
+      Document(Many(9, [](int i) { return Series("&#x4C;&amp;" + std::to_string(i) + "&#x263A;", 3); }), "<TimeSeries>",
+               "</TimeSeries>", "<!DOCTYPE TimeSeries [<!ATTLIST event flag CDATA \"7\"> <!-- ] > -->]>"),
+      Document(Many(9, [](int i) { return Series("&loc;" + std::to_string(i), 3); }), "<TimeSeries>", "</TimeSeries>",
+               "<!DOCTYPE TimeSeries [<!ENTITY loc \"Lo&#99;k]>\">]>"),
       // A parse error in the last range, a content error in the first.
       Document(Many(9, plain) + "<series><locationId>X</series>"),
       Document(Series("L0", 2, "<event date=\"2006-xx-01\" time=\"00:00:00\" value=\"1\"/>") + Many(9, plain)),
