@@ -3,7 +3,8 @@
 // bare libxml2 push parse, each in a process of its own), with seconds, MB/s of input and the
 // peak memory of the run (the child's ru_maxrss):
 //  - abr -> xml, kel -> xml (binary and XML form), xml -> kel, xml -> tms, xml -> bin (the
-//    shipped data-edit server and a generated edit-node file), the QX-XML reading alone, and the
+//    shipped data-edit server and a generated edit-node file) and the QX-XML reading alone, those
+//    from QX-XML on all cores and with TIDEMILL_THREADS=1 (xml -> tms also on 4 threads), and the
 //    same xml -> tms job done by a Python script (--python);
 //  - xml -> tms at 10^4, 10^5, 10^6 and 10^7 events;
 //  - with --large: QX-XML of more than 2 GB to TMS and to Kel, and ABR files and conversion
