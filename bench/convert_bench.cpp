@@ -3,7 +3,8 @@
 // bare libxml2 push parse, each in a process of its own), with seconds, MB/s of input and the
 // peak memory of the run (the child's ru_maxrss):
 //  - abr -> xml, kel -> xml (binary and XML form), xml -> kel, xml -> tms, xml -> bin (the
-//    shipped data-edit server and a generated edit-node file), the QX-XML reading alone, and the
+//    shipped data-edit server and a generated edit-node file) and the QX-XML reading alone, those
+//    from QX-XML on all cores and with TIDEMILL_THREADS=1 (xml -> tms also on 4 threads), and the
 //    same xml -> tms job done by a Python script (--python);
 //  - xml -> tms at 10^4, 10^5, 10^6 and 10^7 events;
 //  - with --large: QX-XML of more than 2 GB to TMS and to Kel, and ABR files and conversion
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "BenchSupport.h"
 #include "KelFiles.h"
@@ -81,6 +83,19 @@ ChildRun Convert(const Options& o, const std::string& dir, std::vector<std::stri
   return run;
 }
 
+// A run with TIDEMILL_THREADS set to threads (one per core when empty).
+template <class Run>
+ChildRun WithThreads(const std::string& threads, Run&& run) {
+  if (threads.empty()) {
+    unsetenv("TIDEMILL_THREADS");
+  } else {
+    setenv("TIDEMILL_THREADS", threads.c_str(), 1);
+  }
+  const ChildRun result = run();
+  unsetenv("TIDEMILL_THREADS");
+  return result;
+}
+
 ChildRun Cat(const std::string& path) { return SpawnOrExit({"cat", path}); }
 ChildRun Parse(const std::string& path) { return SpawnOrExit({SelfPath(), "--parse", path}); }
 
@@ -137,6 +152,9 @@ void MainTable(const Options& o, const std::string& dir) {
   if (!o.python.empty()) BenchDirectory(pythonDir, "");
 
   Best catXml, parseXml, catKel, catAbr, abr2xml, kel2bin, kel2xml, xml2kel, xml2tms, xml2bin, read, python;
+  // The QX-XML rows on one thread, and xml -> tms on four threads whatever the cores.
+  Best xml2kel1, xml2tms1, xml2bin1, read1, xml2tms4;
+  const std::string one = "1";
   for (int round = 0; round < o.runs; ++round) {
     catXml.runs.push_back(Cat(qx.xml));
     parseXml.runs.push_back(Parse(qx.xml));
@@ -145,11 +163,19 @@ void MainTable(const Options& o, const std::string& dir) {
     abr2xml.runs.push_back(Convert(o, dir, {abr, "level.xml"}));
     kel2bin.runs.push_back(Convert(o, dir, {kel, "river-bin.xml"}));
     kel2xml.runs.push_back(Convert(o, dir, {kel, "river.xml", "/debug"}));
-    xml2kel.runs.push_back(Convert(o, dir, {qx.xml, "out.kel"}));
-    xml2tms.runs.push_back(Convert(o, dir, {qx.xml, "out.tms", "/conversiontable", "table.ini"}));
-    WriteEditNodeFile(dir + "/editnode.fnm");
-    xml2bin.runs.push_back(Convert(o, dir, {qx.xml, "out.bin", "/conversiontable", "table.ini"}));
-    read.runs.push_back(SpawnOrExit({SelfPath(), "--read", qx.xml}));
+    for (const std::string& threads : {std::string(), one}) {
+      const bool all = threads.empty();
+      WithThreads(threads, [&] {
+        (all ? xml2kel : xml2kel1).runs.push_back(Convert(o, dir, {qx.xml, "out.kel"}));
+        (all ? xml2tms : xml2tms1).runs.push_back(Convert(o, dir, {qx.xml, "out.tms", "/conversiontable", "table.ini"}));
+        WriteEditNodeFile(dir + "/editnode.fnm");
+        (all ? xml2bin : xml2bin1).runs.push_back(Convert(o, dir, {qx.xml, "out.bin", "/conversiontable", "table.ini"}));
+        (all ? read : read1).runs.push_back(SpawnOrExit({SelfPath(), "--read", qx.xml}));
+        return ChildRun{};
+      });
+    }
+    xml2tms4.runs.push_back(
+        WithThreads("4", [&] { return Convert(o, dir, {qx.xml, "out.tms", "/conversiontable", "table.ini"}); }));
     if (!o.python.empty()) python.runs.push_back(SpawnOrExit({"/usr/bin/python3", o.python, qx.xml, "../table.ini"}, pythonDir));
   }
 
@@ -170,19 +196,35 @@ void MainTable(const Options& o, const std::string& dir) {
   PrintRow("abr -> xml (binary form)", abrMB, kAbrLines, abr2xml, 0, catAbr.Seconds());
   PrintRow("kel -> xml, binary form", kelMB, kelValues, kel2bin, 0, catKel.Seconds());
   PrintRow("kel -> xml, XML form (/debug)", kelMB, kelValues, kel2xml, 0, catKel.Seconds());
-  PrintRow("xml -> kel", xmlMB, events, xml2kel, parseXml.Seconds(), catXml.Seconds());
-  PrintRow("xml -> tms", xmlMB, events, xml2tms, parseXml.Seconds(), catXml.Seconds());
-  PrintRow("xml -> bin (shipped data-edit server)", xmlMB, events, xml2bin, parseXml.Seconds(), catXml.Seconds());
-  PrintRow("  QX-XML reading alone (ReadQXFile)", xmlMB, events, read, parseXml.Seconds(), catXml.Seconds());
+  const std::string cores = std::to_string(std::max(1u, std::thread::hardware_concurrency()));
+  const std::string onAll = ", " + cores + " threads", onOne = ", 1 thread";
+  PrintRow("xml -> kel" + onAll, xmlMB, events, xml2kel, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> kel" + onOne, xmlMB, events, xml2kel1, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> tms" + onAll, xmlMB, events, xml2tms, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> tms, 4 threads", xmlMB, events, xml2tms4, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> tms" + onOne, xmlMB, events, xml2tms1, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> bin (data-edit server)" + onAll, xmlMB, events, xml2bin, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("xml -> bin (data-edit server)" + onOne, xmlMB, events, xml2bin1, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("  QX-XML reading alone" + onAll, xmlMB, events, read, parseXml.Seconds(), catXml.Seconds());
+  PrintRow("  QX-XML reading alone" + onOne, xmlMB, events, read1, parseXml.Seconds(), catXml.Seconds());
   if (!o.python.empty()) {
     PrintRow("xml -> tms by bench/xml2tms.py (lxml)", xmlMB, events, python, parseXml.Seconds(), catXml.Seconds());
     const double faster = python.Seconds() / xml2tms.Seconds();
-    std::printf("target: xml -> tms at least 10 x faster than bench/xml2tms.py: %.1f x, %s\n", faster,
-                faster >= 10 ? "met" : "NOT met");
+    std::printf("target: xml -> tms at least 15 x faster than bench/xml2tms.py: %.1f x, %s\n", faster,
+                faster >= 15 ? "met" : "NOT met");
   }
-  const double ratio = xml2tms.Seconds() / parseXml.Seconds();
-  std::printf("target: xml -> tms within 1.4 x the bare libxml2 parse: %.2f x, %s (%.2f x in cpu time)\n", ratio,
-              ratio <= 1.4 ? "met" : "NOT met", xml2tms.CpuSeconds() / parseXml.CpuSeconds());
+  const double parse = parseXml.Seconds();
+  const auto target = [&](const char* what, const Best& b, double limit) {
+    const double ratio = b.Seconds() / parse;
+    std::printf("target: %s within %.2f x the bare libxml2 parse: %.2f x, %s\n", what, limit, ratio,
+                ratio <= limit ? "met" : "NOT met");
+  };
+  target("xml -> tms on all cores, wall time", xml2tms, 0.75);
+  target("xml -> kel on all cores, wall time", xml2kel, 0.75);
+  target("xml -> bin on all cores, wall time", xml2bin, 0.9);
+  target("xml -> tms on 1 thread", xml2tms1, 1.3);
+  std::printf("        (xml -> tms on 1 thread: %.2f x in cpu time; 4 threads against %s: %.2f x)\n",
+              xml2tms1.CpuSeconds() / parseXml.CpuSeconds(), cores.c_str(), xml2tms4.Seconds() / xml2tms.Seconds());
   std::fflush(stdout);
 }
 

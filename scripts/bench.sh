@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds build/tidemill (Release) and the benchmark programs, generates the inputs in a temporary
-# directory and prints one table: every conversion as a whole run of build/tidemill, beside cat
-# and the bare libxml2 parse of the same input measured in the same run, the same xml -> tms job
+# directory and prints one table: every conversion as a whole run of build/tidemill (those from
+# QX-XML on all cores and on one thread, TIDEMILL_THREADS=1), beside cat and the bare libxml2
+# parse of the same input measured in the same run, the same xml -> tms job
 # done by bench/xml2tms.py (Python, lxml), and xml -> tms at 10^4 to 10^7 events. Checks that
 # the script and tidemill wrote the same TMS file (cmp); fails when they differ.
 #
@@ -18,7 +19,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --large) args+=(--large) ;;
     --runs) [ $# -ge 2 ] || { echo "--runs needs a number" >&2; exit 2; }; args+=(--runs "$2"); shift ;;
-    *) sed -n '8,13s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+    *) sed -n '9,14s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
   esac
   shift
 done

@@ -19,7 +19,7 @@ cmake --build "$build" -j2 >/dev/null
 # The samples each target starts from, besides fuzz/seeds/T.
 samples_of() {
   case "$1" in
-    qx_reader_fuzz) echo samples/*.xml ;;
+    qx_reader_fuzz | qx_parallel_fuzz) echo samples/*.xml ;;
     ini_fuzz) echo samples/*.ini ;;
     kel_fuzz) echo samples/*.kel samples/*.map ;;
     abr_fuzz) echo samples/*.abr ;;

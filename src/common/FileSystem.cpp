@@ -18,8 +18,27 @@ namespace {
 
 class PosixInputFile : public InputFile {
  public:
-  PosixInputFile(int fd, std::string path, uint64_t size) : fd_(fd), path_(std::move(path)), size_(size) {}
+  PosixInputFile(int fd, std::string path, uint64_t size, bool regular)
+      : fd_(fd), path_(std::move(path)), size_(size), regular_(regular) {}
   ~PosixInputFile() override { ::close(fd_); }
+
+  bool Positional() const override { return regular_; }
+
+  std::size_t ReadAt(uint64_t offset, void* data, std::size_t size) override {
+    if (!regular_) return InputFile::ReadAt(offset, data, size);
+    std::size_t done = 0;
+    auto* p = static_cast<char*>(data);
+    while (done < size) {
+      const ssize_t n = ::pread(fd_, p + done, size - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(errno, path_);
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
 
   std::size_t Read(void* data, std::size_t size) override {
     std::size_t done = 0;
@@ -41,6 +60,7 @@ class PosixInputFile : public InputFile {
   int fd_;
   std::string path_;
   uint64_t size_;
+  bool regular_;
 };
 
 class PosixOutputFile : public OutputFile {
@@ -141,7 +161,7 @@ class PosixFileSystem : public FileSystem {
       ::close(fd);
       throw DetailedError(kErrPathFileAccess, path + ": Is a directory");
     }
-    return std::make_unique<PosixInputFile>(fd, path, static_cast<uint64_t>(st.st_size));
+    return std::make_unique<PosixInputFile>(fd, path, static_cast<uint64_t>(st.st_size), S_ISREG(st.st_mode));
   }
 
   std::string FinalTarget(const std::string& path) override {
@@ -233,6 +253,10 @@ class PosixFileSystem : public FileSystem {
 FileSystem* g_current = nullptr;
 
 }  // namespace
+
+std::size_t InputFile::ReadAt(uint64_t, void*, std::size_t) {
+  throw DetailedError(kErrBadFileName, "not a regular file: it reads only from front to back");
+}
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;

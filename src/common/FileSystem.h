@@ -16,6 +16,12 @@ class InputFile {
   // Reads up to size bytes; fewer only at the end of the file. Raises a file error.
   virtual std::size_t Read(void* data, std::size_t size) = 0;
   virtual uint64_t Size() = 0;
+  // Whether ReadAt works: a regular file, not a pipe.
+  virtual bool Positional() const { return false; }
+  // Reads up to size bytes from offset, leaving Read's position where it is; fewer only at the
+  // end of the file. Safe on several threads at once. Raises a file error; error 52 where
+  // Positional is false.
+  virtual std::size_t ReadAt(uint64_t offset, void* data, std::size_t size);
 };
 
 class OutputFile {

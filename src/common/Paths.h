@@ -13,8 +13,8 @@ enum class PathStyle { Windows, Posix };
 constexpr PathStyle kHostPathStyle = PathStyle::Posix;
 char Separator(PathStyle style);
 
-// True when the file can be opened for reading; false for blanks only, a missing file, a
-// directory or an unreadable file. Never raises.
+// True when the file exists and may be read, looked up without opening it; false for blanks
+// only, a missing file, a directory or an unreadable file. Never raises.
 bool FileExists(const std::string& path);
 
 struct PathParts {

@@ -1,5 +1,6 @@
 #include "timeseries/QXContentHandler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/DateTime.h"
@@ -7,6 +8,7 @@
 #include "common/Numbers.h"
 #include "common/Paths.h"
 #include "common/Text.h"
+#include "timeseries/QXParallelReader.h"
 #include "timeseries/SAXErrorHandler.h"
 
 namespace tidemill {
@@ -118,6 +120,13 @@ float SingleOf(std::string_view what, std::string_view text) {
   return Converting(what, text, [&] { return ToSingle(LeadingNumber(text)); });
 }
 
+bool XmlBlanks(std::string_view text) {
+  for (const char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
 void ReplaceControls(std::string& text, std::size_t from) {
   for (std::size_t i = from; i < text.size(); ++i) {
     const char c = text[i];
@@ -174,12 +183,11 @@ clsQXContentHandler::~clsQXContentHandler() = default;
 void clsQXContentHandler::documentLocator(const SaxLocator& oLocator) { locator_ = &oLocator; }
 
 void clsQXContentHandler::startDocument() {
+  if (range_) return;
   if (xmlFile_.empty()) throw Error(kErrQXFile, "QX XML Filename not defined in class clsQXContentHandler");
   if (!FileExists(xmlFile_)) throw Error(kErrQXFile, "File does not exist: " + xmlFile_);
-  useBinFile_ = false;
   binPath_ = SiblingPath(xmlFile_, ".bin");
-  // A QX-XML file named *.bin is in XML form: it cannot be its own side file.
-  if (binPath_ != xmlFile_ && FileExists(binPath_) && Fs().FileSize(binPath_).value_or(0) > 0) useBinFile_ = true;
+  useBinFile_ = HasSideFile(xmlFile_);
   if (useBinFile_) {
     binFile_ = Fs().OpenRead(binPath_);
     binSize_ = binFile_->Size();
@@ -190,6 +198,12 @@ void clsQXContentHandler::startDocument() {
 void clsQXContentHandler::startElement(std::string_view, std::string_view strLocalName, std::string_view strQName,
                                        const SaxAttributes& oAttributes) {
   ++depth_;
+  if (range_ && depth_ <= 2) {
+    const bool series = EqualsNoCase(strLocalName, "series");
+    if (depth_ == 2 && !series) OutOfRange("an element other than a series under the root");
+    if (depth_ == 1 && (series || EqualsNoCase(strLocalName, "event") || FindHeaderElement(strLocalName) != nullptr))
+      OutOfRange("a recognised root element");
+  }
   if (EqualsNoCase(strLocalName, "event")) {
     if (readAll_) StartEvent(strQName, oAttributes);
     return;
@@ -259,6 +273,7 @@ void clsQXContentHandler::StartHeaderField(Field field, std::string_view qname, 
 }
 
 void clsQXContentHandler::characters(std::string_view strChars) {
+  if (range_ && depth_ == 1 && !XmlBlanks(strChars)) OutOfRange("text between series");
   if (!TakesText(selected_)) return;
   const std::size_t from = text_.size();
   text_.append(strChars);
@@ -349,6 +364,10 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
 
 void clsQXContentHandler::endDocument() { binFile_.reset(); }
 
+void clsQXContentHandler::OutOfRange(std::string_view what) const {
+  throw DetailedError(kErrInvalidCall, std::string(what) + " in a range of " + xmlFile_ + ": read serially");
+}
+
 clsSeries& clsQXContentHandler::Current() {
   if (current_ == nullptr) {
     throw DetailedError(kErrObjectNotSet, ("no \"series\" element has started"));
@@ -384,7 +403,15 @@ Error clsQXContentHandler::InElement(const Error& error, std::string_view elemen
   return Error(error.Number(), error.Description() + Where(element), error.Source());
 }
 
-QXReadResult ReadQXFile(const std::string& path) {
+bool HasSideFile(const std::string& path) {
+  const std::string bin = SiblingPath(path, ".bin");
+  // A QX-XML file named *.bin is in XML form: it cannot be its own side file.
+  return bin != path && FileExists(bin) && Fs().FileSize(bin).value_or(0) > 0;
+}
+
+QXReadResult ReadQXFile(const std::string& path) { return ReadQXFile(path, QXReadOptionsFromEnvironment()); }
+
+QXReadResult ReadQXFile(const std::string& path, const QXReadOptions& options) {
   clsQXContentHandler handler;
   clsSAXErrorHandler errors;
   SaxXmlReader reader;
@@ -395,8 +422,35 @@ QXReadResult ReadQXFile(const std::string& path) {
   QXReadResult result;
   // The XML and its side file are opened under the lock their writers replace them under.
   const auto lock = Fs().LockDirectoryOf(path, false);
+  // The file is opened once: a parallel read that gives up hands its open file, still at its
+  // start, to the serial read.
+  std::unique_ptr<InputFile> input;
+  if (options.threads > 1 && Fs().FileSize(path).value_or(0) >= std::max<uint64_t>(options.parallelMinBytes, 1) &&
+      !HasSideFile(path)) {
+    try {
+      input = Fs().OpenRead(path);
+    } catch (...) {
+      // The serial read opens it again and reports why it cannot.
+    }
+    if (input && input->Positional()) {
+      std::shared_ptr<SeriesCollection> series;
+      try {
+        series = ReadQXRanges(*input, input->Size(), path, options.threads);
+      } catch (...) {
+        // Looking for the cuts failed (a read error): the serial read meets it and reports it.
+      }
+      if (series) {
+        result.series = std::move(series);
+        return result;
+      }
+    }
+  }
   try {
-    reader.parseURL(path);
+    if (input) {
+      reader.parse(std::move(input), path);
+    } else {
+      reader.parseURL(path);
+    }
   } catch (...) {
     result.error = CurrentError();
   }

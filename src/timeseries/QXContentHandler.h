@@ -37,6 +37,11 @@ class clsQXContentHandler : public SaxContentHandler {
   // The file being parsed; its side file lies beside it.
   const std::string& XMLFile() const { return xmlFile_; }
   void XMLFile(std::string sXMLFile) { xmlFile_ = std::move(sXMLFile); }
+  // Makes this the reader of one range of whole top-level series behind the file's head (the
+  // parallel reader): no file check, no side file, and anything whose reading could depend on
+  // what came before the range (a recognised root, an element other than a series under the
+  // root, text between series) fails the parse.
+  void RangeReader(bool bRange) { range_ = bRange; }
 
   // Kept only to name the line in error descriptions.
   void documentLocator(const SaxLocator& oLocator) override;
@@ -66,8 +71,11 @@ class clsQXContentHandler : public SaxContentHandler {
   std::string SeriesWhere() const;
   int32_t Line() const;
 
+  [[noreturn]] void OutOfRange(std::string_view what) const;
+
   std::string xmlFile_;
   bool readAll_ = false;
+  bool range_ = false;
   std::shared_ptr<SeriesCollection> collection_;
   std::shared_ptr<clsSeries> current_;
   const SaxLocator* locator_ = nullptr;
@@ -98,8 +106,22 @@ struct QXReadResult {
   std::optional<Error> error;
 };
 
+// Whether the QX-XML file at path has a side file that holds its values: one of more than 0
+// bytes beside it.
+bool HasSideFile(const std::string& path);
+
+// How a QX-XML file is read: on how many threads, and from which size on.
+struct QXReadOptions {
+  unsigned threads = 1;             // 1: the serial reader
+  uint64_t parallelMinBytes = 0;    // smaller files are read serially
+};
+
 // Reads a QX-XML file the way every converter does: read-all on, the file as XMLFile and as
-// the document parsed, parse errors reported through clsSAXErrorHandler.
+// the document parsed, parse errors reported through clsSAXErrorHandler. A regular file in
+// XML form of parallelMinBytes or more is read in ranges on several threads, with exactly the
+// serial reader's result; the options come from the environment (QXReadOptionsFromEnvironment)
+// unless given.
 QXReadResult ReadQXFile(const std::string& path);
+QXReadResult ReadQXFile(const std::string& path, const QXReadOptions& options);
 
 }  // namespace tidemill

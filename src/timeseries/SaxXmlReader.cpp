@@ -138,7 +138,8 @@ class ParseSession final : public SaxAttributes {
   }
 
   void ParseError(const xmlError& e) {
-    if (Stopped()) return;
+    // A warning remarks on legal XML (a relative namespace name): nothing for the user to act on.
+    if (Stopped() || e.level == XML_ERR_WARNING) return;
     std::string message = e.message != nullptr ? e.message : "XML parse error";
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     message += " at line " + IntegerText(e.line) + ", column " + IntegerText(e.int2) + " of " + name_;
@@ -157,15 +158,15 @@ class ParseSession final : public SaxAttributes {
     if (e.level == XML_ERR_FATAL && !Stopped()) fatal_.emplace(code, std::move(message));
   }
 
-  // A warning of the reader's own, at the parser's current place.
-  void Warning(int code, const std::string& message) {
-    xmlError warning{};
-    warning.level = XML_ERR_WARNING;
-    warning.code = code;
-    warning.message = const_cast<char*>(message.c_str());
-    warning.line = locator_.lineNumber();
-    warning.int2 = locator_.columnNumber();
-    ParseError(warning);
+  // An error of the reader's own, at the parser's current place; the parse goes on.
+  void RecoverableError(int code, const std::string& message) {
+    xmlError error{};
+    error.level = XML_ERR_ERROR;
+    error.code = code;
+    error.message = const_cast<char*>(message.c_str());
+    error.line = locator_.lineNumber();
+    error.int2 = locator_.columnNumber();
+    ParseError(error);
   }
 
   // Raises what ended the parse, if anything did.
@@ -273,9 +274,10 @@ void OnError(void*, xmlErrorPtr error) {
 void IgnoreGenericError(void*, const char*, ...) {}
 
 // Nothing outside the document is ever loaded: no external entity, no external DTD. The
-// refusal is told the way libxml2 tells a load that failed.
+// refusal is told the way libxml2 tells a load that failed, as an error: text of the document
+// is left out.
 xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCtxtPtr) {
-  if (tCurrent != nullptr) tCurrent->Warning(XML_IO_LOAD_ERROR, "failed to load external entity \"" +
+  if (tCurrent != nullptr) tCurrent->RecoverableError(XML_IO_LOAD_ERROR, "failed to load external entity \"" +
                                                                     std::string(url != nullptr ? url : "") + "\"");
   return nullptr;
 }
@@ -283,6 +285,9 @@ xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCt
 const xmlSAXHandler& Callbacks() {
   static const xmlSAXHandler handler = [] {
     xmlInitParser();
+    // For good: the loader is one for the whole process, and parses on several threads at once
+    // must not take turns in setting and restoring it.
+    xmlSetExternalEntityLoader(RefuseExternalEntity);
     xmlSAXHandler h{};
     // Start from libxml2's own SAX2 callbacks for the internal subset, then take over the
     // content and leave out everything that would build a tree.
@@ -317,21 +322,16 @@ struct ContextDeleter {
   }
 };
 
-// Sets the session, a silent generic error channel and the refusing entity loader for the
-// life of one parse.
+// Sets the session and a silent generic error channel (both of this thread) for the life of one
+// parse.
 class SessionScope {
  public:
   explicit SessionScope(ParseSession* session)
-      : previous_(tCurrent),
-        genericError_(xmlGenericError),
-        genericContext_(xmlGenericErrorContext),
-        loader_(xmlGetExternalEntityLoader()) {
+      : previous_(tCurrent), genericError_(xmlGenericError), genericContext_(xmlGenericErrorContext) {
     tCurrent = session;
     xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-    xmlSetExternalEntityLoader(RefuseExternalEntity);
   }
   ~SessionScope() {
-    xmlSetExternalEntityLoader(loader_);
     xmlSetGenericErrorFunc(genericContext_, genericError_);
     tCurrent = previous_;
   }
@@ -342,7 +342,6 @@ class SessionScope {
   ParseSession* previous_;
   xmlGenericErrorFunc genericError_;
   void* genericContext_;
-  xmlExternalEntityLoader loader_;
 };
 
 }  // namespace
@@ -484,8 +483,11 @@ int32_t SaxXmlReader::Position::columnNumber() const {
   return parser != nullptr ? xmlSAX2GetColumnNumber(static_cast<xmlParserCtxtPtr>(parser)) : 0;
 }
 
+void SaxXmlReader::Initialise() { Callbacks(); }
+
 template <class Open>
 void SaxXmlReader::Run(const std::string& name, Open&& open) {
+  Callbacks();
   ParseSession session(content_, errors_, position_, name);
   SessionScope scope(&session);
   if (content_ != nullptr) {
@@ -509,6 +511,7 @@ void SaxXmlReader::Run(const std::string& name, Open&& open) {
   session.Attach(ctxt.get());
   position_.parser = ctxt.get();
   xmlParseDocument(ctxt.get());
+  dictionaryBytes_ = ctxt->dict != nullptr ? xmlDictGetUsage(ctxt->dict) : 0;
   position_.parser = nullptr;
   session.Attach(nullptr);
   session.RaiseFailure();
@@ -519,8 +522,16 @@ void SaxXmlReader::parseURL(const std::string& path) {
   Run(path, [&] { return BlockSource(Fs().OpenRead(path)); });
 }
 
+void SaxXmlReader::parse(std::unique_ptr<InputFile> file, const std::string& name) {
+  Run(name, [&] { return BlockSource(std::move(file)); });
+}
+
 void SaxXmlReader::parse(std::string_view document, const std::string& name) {
   Run(name, [&] { return MemorySource(document); });
+}
+
+void SaxXmlReader::parse(const ByteSource& read, const std::string& name) {
+  Run(name, [&] { return read; });
 }
 
 }  // namespace tidemill

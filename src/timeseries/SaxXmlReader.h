@@ -3,11 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace tidemill {
+
+class InputFile;
 
 // Where the parser stands during a parse; 0 outside one.
 class SaxLocator {
@@ -65,7 +69,8 @@ class SaxContentHandler {
 class SaxErrorHandler {
  public:
   virtual ~SaxErrorHandler() = default;
-  // Each gets the message ("<message> at line L, column C of <file>") and libxml2's code.
+  // Each gets the message ("<message> at line L, column C of <file>") and libxml2's code; the
+  // libxml2 reader passes on its errors and fatal errors, not its warnings.
   virtual void error(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
   virtual void fatalError(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
   virtual void ignorableWarning(const SaxLocator& oLocator, std::string_view strErrorMessage, int32_t nErrorCode) = 0;
@@ -91,8 +96,18 @@ class SaxXmlReader {
   // parse without fatal error. A fatal parse error raises an Error with the parser's code and
   // its message "<message> at line L, column C of <path>"; a callback's exception passes on.
   void parseURL(const std::string& path);
+  // Parses a file already open, from its current position to its end.
+  void parse(std::unique_ptr<InputFile> file, const std::string& name);
   // Parses a document held in memory; name stands for the file in messages.
   void parse(std::string_view document, const std::string& name);
+  // Parses the bytes that read gives (up to size into out; 0 at the end; it may raise).
+  using ByteSource = std::function<std::size_t(char* out, std::size_t size)>;
+  void parse(const ByteSource& read, const std::string& name);
+
+  // Sets libxml2 up; once, on the main thread, before any parse on another thread.
+  static void Initialise();
+  // Bytes the last parse's name dictionary took, against libxml2's limit for one document.
+  std::size_t DictionaryBytes() const { return dictionaryBytes_; }
 
  private:
   template <class Open>
@@ -109,6 +124,7 @@ class SaxXmlReader {
   SaxContentHandler* content_ = nullptr;
   SaxErrorHandler* errors_ = nullptr;
   Position position_;
+  std::size_t dictionaryBytes_ = 0;
 };
 
 }  // namespace tidemill

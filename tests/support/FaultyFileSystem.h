@@ -65,6 +65,12 @@ class FaultyFileSystem : public FileSystem {
       return n;
     }
     uint64_t Size() override { return file->Size(); }
+    bool Positional() const override { return file->Positional(); }
+    std::size_t ReadAt(uint64_t offset, void* data, std::size_t size) override {
+      const std::size_t n = file->ReadAt(offset, data, size);
+      fs.bytesRead += n;
+      return n;
+    }
     FaultyFileSystem& fs;
     std::unique_ptr<InputFile> file;
   };

@@ -248,7 +248,8 @@ TEST(QXHostileInputTest, EndsEarlyWithAClearError) {
     testing::FaultyFileSystem fs;
     ScopedFileSystem scoped(fs);
     testing::BoxRecorder recorder;
-    const QXReadResult read = ReadQXFile(path);
+    // On one thread: a parallel read would first look for cuts a few MiB into the file.
+    const QXReadResult read = ReadQXFile(path, {1, 0});
     ASSERT_TRUE(read.error.has_value());
     const std::string summary = testing::ReplaceAll(ErrorSummary(*read.error), dir.Path(), "@");
     EXPECT_TRUE(summary.starts_with(c.error)) << summary;

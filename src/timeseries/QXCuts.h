@@ -1,0 +1,29 @@
+// Where a QX-XML file may be cut into ranges of whole top-level series, found from a few of its
+// bytes. A cut found here is only a guess: the parsers of the ranges check it (a cut inside a
+// comment, CDATA, a processing instruction or a nested element leaves a range that does not
+// parse cleanly).
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tidemill {
+
+struct QXHead {
+  std::size_t firstSeries = 0;  // offset of the first series start tag: the bytes before it are the head
+  std::string rootName;         // qualified name of the root element, for the end tag that closes a range
+};
+
+// The head of a file from its first bytes, or nothing where it is not understood: an encoding
+// that is not ASCII-compatible, a NUL byte, a construct left open within head, a DOCTYPE that
+// declares entities, an empty root, anything but blanks, comments and processing instructions
+// between the root's start tag and the first series, or no series within head.
+std::optional<QXHead> FindQXHead(std::string_view head);
+
+// Offset in window of the first series start tag ("<series" or "<prefix:series" in any letter
+// case, then a blank, "/" or ">"), or npos. A tag that window cuts off is not found.
+std::size_t FindSeriesStart(std::string_view window);
+
+}  // namespace tidemill

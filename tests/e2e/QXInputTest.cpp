@@ -1,0 +1,149 @@
+// QX-XML input through the built executable: a named pipe reads as the file of the same bytes,
+// the parser's warnings stay out of the log, and a file read in ranges on several threads gives
+// exactly what the serial reader gives, log included.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "support/RunTidemill.h"
+
+namespace tidemill {
+namespace {
+
+using namespace testing;
+
+// Sets environment variables for the runs started in its life.
+class ScopedEnvironment {
+ public:
+  explicit ScopedEnvironment(std::vector<std::pair<const char*, const char*>> values) : values_(std::move(values)) {
+    for (const auto& [name, value] : values_) ::setenv(name, value, 1);
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : values_) ::unsetenv(name);
+  }
+
+ private:
+  std::vector<std::pair<const char*, const char*>> values_;
+};
+
+struct Result {
+  std::vector<DiagLine> log;
+  std::string kel;      // out.kel, or empty when none was written
+  std::string listing;
+  bool operator==(const Result&) const = default;
+};
+
+// Converts in.xml (a named pipe fed with xml when fifo) of dir to out.kel, then clears dir.
+Result ToKel(const TempDir& dir, const std::string& xml, bool fifo = false) {
+  std::thread writer;
+  if (fifo) {
+    EXPECT_EQ(::mkfifo(dir.File("in.xml").c_str(), 0600), 0);
+    writer = std::thread([&] { std::ofstream(dir.File("in.xml"), std::ios::binary) << xml; });
+  } else {
+    dir.Write("in.xml", xml);
+  }
+  const Outcome o = RunTidemill(dir.Path(), {"in.xml", "out.kel", "/batch", "/diagfile", "diag.xml"});
+  if (fifo) {
+    // A reader that never came would leave the writer waiting.
+    ::close(::open(dir.File("in.xml").c_str(), O_RDONLY | O_NONBLOCK));
+    writer.join();
+  }
+  EXPECT_EQ(o.err, "");
+  Result r{LoggedAfterStart(dir), Slurp(dir.File("out.kel")), dir.Listing()};
+  for (const char* name : {"in.xml", "out.kel", "diag.xml"}) std::remove(dir.File(name).c_str());
+  return r;
+}
+
+// A series of events on 2006-04-10, 11, 12 ..., inner placed after its header.
+std::string Series(const std::string& location, int events, const std::string& inner = "", const std::string& q = "") {
+  std::string s = "\r\n\t<" + q + "series><" + q + "header><" + q + "locationId>" + location + "</" + q + "locationId><" +
+                  q + "parameterId>Q</" + q + "parameterId></" + q + "header>" + inner;
+  for (int i = 0; i < events; ++i)
+    s += "<" + q + "event date=\"2006-04-1" + std::to_string(i) + "\" time=\"00:00:00\" value=\"" + std::to_string(i + 1) +
+         ".5\"/>";
+  return s + "</" + q + "series>";
+}
+
+std::string Document(const std::string& series, const std::string& root = "<TimeSeries xmlns=\"urn:qx\">",
+                     const std::string& end = "</TimeSeries>", const std::string& prolog = "") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + prolog + root + series + "\r\n" + end + "\r\n";
+}
+
+// "L" and the number; GCC 12 warns wrongly about "L" + std::to_string(i).
+std::string Name(int i) {
+  std::string name = "L";
+  return name += std::to_string(i);
+}
+
+std::string Many(int count, const std::function<std::string(int)>& one) {
+  std::string s;
+  for (int i = 1; i <= count; ++i) s += one(i);
+  return s;
+}
+
+TEST(QXInputTest, NamedPipeAndRelativeNamespaceReadAsTheFile) {
+  TempDir dir;
+  // Larger than a pipe's buffer; a relative namespace name is legal and draws no report.
+  const std::string xml = Document(Many(40, [](int i) { return Series(Name(i), 9, std::string(4000, ' ')); }),
+                                   "<TimeSeries xmlns=\"orva/QX\">");
+  const Result file = ToKel(dir, xml);
+  EXPECT_EQ(file.log, std::vector<DiagLine>{kConvertedLine});
+  EXPECT_EQ(ToKel(dir, xml, true), file);
+}
+
+// Every row read serially and in ranges (the size threshold lowered to a byte) on 2, 3 and 4
+// threads: the same Kel file, the same log and the same files.
+TEST(QXInputTest, RangesReadAsTheSerialReader) {
+  const auto plain = [](int i) { return Series(Name(i), 3); };
+  const std::string q = "q:";
+  const std::string rows[] = {
+      Document(Many(9, plain)),
+      Document(Many(9, [&](int i) { return Series(Name(i), 3, "", q); }),
+               "<q:TimeSeries xmlns:q=\"urn:qx\" xmlns=\"urn:other\">", "</q:TimeSeries>"),
+      // Comments, processing instructions and CDATA that look like series, between and inside them.
+      Document(Many(9, [](int i) {
+                 return "<!-- <series> -->\r\n<?keep <series>?>" +
+                        Series(Name(i), 3, "<!-- <series> --><?pi <series>?><stationName><![CDATA[<series>]]></stationName>");
+               }),
+               "<!-- before --><TimeSeries xmlns=\"urn:qx\"><?pi?>"),
+      // Character references, and a DOCTYPE that every range is given (its default attributes);
+      // entities, bounded over the whole document, are read serially.
+      Document(Many(9, [](int i) { return Series("&#x4C;&amp;" + std::to_string(i) + "&#x263A;", 3); }), "<TimeSeries>",
+               "</TimeSeries>", "<!DOCTYPE TimeSeries [<!ATTLIST event flag CDATA \"7\"> <!-- ] > -->]>"),
+      Document(Many(9, [](int i) { return Series("&loc;" + std::to_string(i), 3); }), "<TimeSeries>", "</TimeSeries>",
+               "<!DOCTYPE TimeSeries [<!ENTITY loc \"Lo&#99;k]>\">]>"),
+      // A parse error in the last range, a content error in the first.
+      Document(Many(9, plain) + "<series><locationId>X</series>"),
+      Document(Series("L0", 2, "<event date=\"2006-xx-01\" time=\"00:00:00\" value=\"1\"/>") + Many(9, plain)),
+      // What a range cannot read alone: events and text between series, a recognised root.
+      Document(Many(4, plain) + "<event date=\"2006-05-01\" time=\"00:00:00\" value=\"7\"/>" + Many(5, plain)),
+      Document(Many(4, plain) + "text" + Many(5, plain)),
+      Document(Many(9, plain), "<units>", "</units>"),
+      // Series inside series; a document without a root's end.
+      Document(Series("A", 2, Series("B", 2)) + Many(6, plain) + Series("C", 2, Series("D", 3))),
+      Document(Many(9, plain), "<TimeSeries>", ""),
+  };
+  TempDir dir;
+  for (const std::string& xml : rows) {
+    SCOPED_TRACE(xml.substr(0, 300));
+    Result serial;
+    {
+      ScopedEnvironment env({{"TIDEMILL_THREADS", "1"}, {"TIDEMILL_PARALLEL_MIN_BYTES", "1"}});
+      serial = ToKel(dir, xml);
+    }
+    for (const char* threads : {"2", "3", "4"}) {
+      ScopedEnvironment env({{"TIDEMILL_THREADS", threads}, {"TIDEMILL_PARALLEL_MIN_BYTES", "1"}});
+      EXPECT_EQ(ToKel(dir, xml), serial) << threads << " threads";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tidemill
