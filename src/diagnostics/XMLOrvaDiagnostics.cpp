@@ -9,6 +9,7 @@
 #include "common/Program.h"
 #include "common/XmlWriter.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
@@ -101,6 +102,7 @@ bool clsXMLOrvaDiagnostics::Flush() {
     const Error error = CurrentError();
     // The log cannot take this report: it goes to standard error, the log is given up.
     Release();
+    ErrorReported = true;
     ShowMessageBox(ClassErrorText(error, "Flush", kClassName), kStyleInformation, "");
     return false;
   }
