@@ -1,24 +1,48 @@
 #!/usr/bin/env bash
 # Builds Tidemill and runs every test; then the whole suite again under the address and
-# undefined-behaviour sanitizers; then 20 seconds of each fuzz target (when clang is there) and
-# installation (scripts/test-install.sh). Fails on any failure.
+# undefined-behaviour sanitizers and 20 seconds of each fuzz target (when clang is there, from the
+# same build); then installation (scripts/test-install.sh, from the release build). Fails on any
+# failure.
+# Prints a line before each stage and each long build, with the time since the start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+start=$SECONDS
+stage() { printf '== %d:%02d %s\n' $(((SECONDS - start) / 60)) $(((SECONDS - start) % 60)) "$*"; }
+
+stage "packages: installing what is missing"
 source scripts/setup.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDEMILL_TESTS=ON
-cmake --build build -j2
+stage "release build (build/): tidemill and tidemill_tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDEMILL_TESTS=ON >/dev/null
+cmake --build build -j2 --target tidemill tidemill_tests
+stage "tests"
 ctest --test-dir build --output-on-failure -j2
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEMILL_TESTS=ON -DTIDEMILL_SANITIZE=ON
-cmake --build build-asan -j2
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j2
-
-# Every fuzz target for 20 seconds, on its kept regression inputs first, when clang is there.
+# The sanitizer run: with clang, in build-fuzz, whose one build (address + undefined, with the
+# fuzzers' coverage instrumentation) serves the tests and the fuzz targets; else with g++.
+asan_options=detect_leaks=1:abort_on_error=1
+ubsan_options=print_stacktrace=1:halt_on_error=1
 if command -v clang++ >/dev/null 2>&1; then
+  stage "sanitizer build (build-fuzz: clang, address + undefined): tidemill, tidemill_tests, fuzz targets"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEMILL_FUZZ=ON \
+    -DTIDEMILL_TESTS=ON >/dev/null
+  cmake --build build-fuzz -j2
+  stage "tests under the sanitizers"
+  ASAN_OPTIONS=$asan_options UBSAN_OPTIONS=$ubsan_options ctest --test-dir build-fuzz --output-on-failure -j2
+  # Every fuzz target for 20 seconds, on its kept regression inputs first.
+  stage "fuzzing: every target for 20 seconds, one per core at a time"
   bash scripts/fuzz.sh 20
+else
+  stage "sanitizer build (build-asan: g++, address + undefined): tidemill and tidemill_tests"
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEMILL_TESTS=ON -DTIDEMILL_SANITIZE=ON >/dev/null
+  cmake --build build-asan -j2 --target tidemill tidemill_tests
+  stage "tests under the sanitizers"
+  ASAN_OPTIONS=$asan_options UBSAN_OPTIONS=$ubsan_options ctest --test-dir build-asan --output-on-failure -j2
+  stage "fuzzing skipped: no clang++"
 fi
 
-# Installation: prefix install with the manual page, and the Debian package through apt-get.
-bash scripts/test-install.sh
+# Installation: prefix install with the manual page, and the Debian package through apt-get,
+# both from the release build above.
+stage "installation (from build/)"
+bash scripts/test-install.sh build
+stage "all passed"

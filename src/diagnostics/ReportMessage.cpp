@@ -8,6 +8,7 @@
 namespace tidemill {
 
 void ReportMessage(std::string_view message, int32_t style, std::string_view title, int32_t level) {
+  if (level == kLevelError) ErrorReported = true;
   if (DiagLog && BatchMode) {
     std::string line;
     line.reserve(message.size());

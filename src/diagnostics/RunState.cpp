@@ -11,6 +11,7 @@ bool BatchMode = false;
 bool DebugMode = false;
 bool PlanMode = false;
 std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
+bool ErrorReported = false;
 
 namespace {
 
@@ -28,6 +29,7 @@ void ResetRunState() {
   TakePlanLines();
   DiagLog.reset();
   for (const auto clear : Clearers()) clear();
+  ErrorReported = false;
 }
 
 void ClearWithRunState(void (*clear)()) { Clearers().push_back(clear); }

@@ -15,6 +15,9 @@ extern bool DebugMode;
 extern bool PlanMode;
 // The one diagnostics log, when "/diagfile" names a file.
 extern std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
+// Set by every report at level 1, wherever it went (log, standard error or both): the run did
+// not convert everything it was asked to.
+extern bool ErrorReported;
 
 // Back to the start values (tests; one run per process otherwise).
 void ResetRunState();

@@ -9,6 +9,7 @@
 #include "common/Program.h"
 #include "common/XmlWriter.h"
 #include "diagnostics/ReportMessage.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
@@ -116,6 +117,7 @@ bool clsXMLOrvaDiagnostics::Flush() {
       for (const char c : line.description) report += c == '\r' || c == '\n' ? ' ' : c;
     }
     Release();
+    ErrorReported = true;
     ShowMessageBox(report, kStyleInformation, "");
     return false;
   }

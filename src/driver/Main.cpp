@@ -32,6 +32,13 @@ void ReportUsage(const std::string& first, const char* usage) {
 
 const char* TrueFalse(bool value) { return value ? "True" : "False"; }
 
+// The exit status of a run that reached its end: with "/exitcode", 1 when anything was reported
+// at level 1. The log is written first, since a log that cannot be written is such a report.
+int ExitStatus(bool exitCode) {
+  DiagLog.reset();
+  return exitCode && ErrorReported ? 1 : 0;
+}
+
 // Releases the log (which writes the diagnostics file) and the flags on every way out of a
 // run, an error in flight included.
 struct RunStateRelease {
@@ -55,7 +62,8 @@ bool AnswerHelpOrVersion(int argc, char** argv) {
     std::string called = argv[0] != nullptr ? argv[0] : ExecutableName();
     called.erase(0, called.find_last_of('/') + 1);
     text = "Usage: " + called +
-           " inputfile outputfile [/batch] [/conversiontable table.ini] [/diagfile diag.xml] [/debug]\n"
+           " inputfile outputfile [/batch] [/conversiontable table.ini] [/diagfile diag.xml] [/debug]\n" +
+           std::string(called.size() + 8, ' ') + "[/plan] [/exitcode]\n"
            "\n"
            "Converts one time-series file; the two extensions choose the conversion:\n"
            "  kel, map -> any     Kel history or map file to QX-XML\n"
@@ -70,8 +78,11 @@ bool AnswerHelpOrVersion(int argc, char** argv) {
            "  /conversiontable FILE   the conversion table\n"
            "  /diagfile FILE          the XML diagnostics file\n"
            "  /plan                   write nothing; print what the conversion would do\n"
+           "  /exitcode               exit 1 when the run reported an error (a level-1 message)\n"
            "\n"
-           "Every run that reaches its end exits 0: its messages tell success from failure.\n";
+           "Without /exitcode every run that reaches its end exits 0: its messages tell the outcome.\n"
+           "\"File has been converted succesfully.\" only means the outputs were written, maybe from\n"
+           "part of the input; everything was converted when no level-1 message was reported.\n";
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
   return true;
@@ -121,6 +132,7 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
   std::string outputFile = ResolveRelativePath(argument(2));
   std::string conversionTable;
   std::string diagFile;
+  bool exitCode = false;
   for (std::size_t index = 3;; ++index) {
     const std::string current = argument(index);
     const std::string lower = LowerAscii(current);
@@ -134,6 +146,8 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
       diagFile = ResolveRelativePath(argument(++index));
     } else if (lower == "/plan") {
       PlanMode = true;
+    } else if (lower == "/exitcode") {
+      exitCode = true;
     }
     if (current.empty()) break;
   }
@@ -152,14 +166,14 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
 
   if (!FileExists(inputFile)) {
     ReportUsage("Defined input file does not exist.", kUsage);
-    return 0;
+    return ExitStatus(exitCode);
   }
 
   const std::string inputExtension = LowerAscii(SplitPath(inputFile).extension);
   const std::string outputExtension = LowerAscii(SplitPath(outputFile).extension);
   if (inputExtension != "kel" && inputExtension != "xml" && inputExtension != "map" && inputExtension != "abr") {
     ReportUsage("The input file should be of type QX-XML or LIMNEX kel/map.", kUsage);
-    return 0;
+    return ExitStatus(exitCode);
   }
   if (outputExtension.empty()) outputFile += inputExtension == "xml" ? ".kel" : ".xml";
 
@@ -194,7 +208,7 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
     ShowMessageBox("File has been converted succesfully.", kStyleInformation, "");
   }
   if (PlanMode) PrintPlan(plan, converted);
-  return 0;
+  return ExitStatus(exitCode);
 }
 
 int Main(int argc, char** argv) {

@@ -19,8 +19,9 @@ struct ConverterSet {
 };
 
 // One run with the arguments after the program name: switches, log, input checks, one
-// conversion, the outcome report. Returns 0; an error it does not trap propagates. The run-wide
-// state starts fresh and is back at its start values (the log written) when it returns.
+// conversion, the outcome report. Returns 0, or 1 with "/exitcode" when a level-1 report was
+// made; an error it does not trap propagates. The run-wide state starts fresh and is back at its
+// start values (the log written) when it returns.
 int RunMain(const std::vector<std::string>& arguments, const ConverterSet& converters = {});
 
 // The process's entry: RunMain on argv; an untrapped error is written to standard error as

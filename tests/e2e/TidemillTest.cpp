@@ -1,6 +1,7 @@
 // Runs the built executable in a temporary directory and checks what a user sees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "common/Program.h"
@@ -116,6 +117,28 @@ TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
               "3 tidemill T : " + testing::kConvertedText + "\n");
   }
   EXPECT_EQ(dir_.Listing(), "diag.xml in.abr out.xml");
+}
+
+TEST_F(TidemillTest, ExitCodeTellsWhetherEverythingWasConverted) {
+  // Cut after the first of two series: one is written and the run still ends "succesfully".
+  std::string cut = Slurp(TIDEMILL_SAMPLES "/flow.xml");
+  cut.resize(cut.find("</series>") + 11);
+  dir_.Write("cut.xml", cut);
+  const std::pair<std::vector<std::string>, int> rows[] = {
+      {{"in.abr", "out.xml", "/exitcode"}, 0},
+      {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/EXITCODE"}, 1},
+      {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/exitcod"}, 0},
+      {{"in.abr", "out.xml", "/exitcode", "/diagfile", "in.abr/diag.xml"}, 1},  // the log cannot be written
+  };
+  for (const auto& [args, status] : rows) {
+    EXPECT_EQ(RunTidemill(dir_.Path(), args).status, status) << args.back();
+  }
+  // The runs of the cut file: an error report, and still the success line last.
+  const std::vector<DiagLine> lines = testing::LoggedAfterStart(dir_);
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const DiagLine& line) { return line.first == 1; }));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), kConvertedLine);
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("cut.kel")));
 }
 
 TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {
