@@ -15,7 +15,12 @@ std::vector<std::string>& Lines() {
   return lines;
 }
 
-std::string Quote(std::string_view key) { return "\"" + std::string(key) + "\""; }
+std::string Quote(std::string_view key) {
+  std::string quoted(1, '"');
+  quoted.append(key);
+  quoted += '"';
+  return quoted;
+}
 
 // A plan line never fails where the conversion would not: an instant without a calendar date
 // is shown as its day count.
