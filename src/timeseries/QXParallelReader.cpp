@@ -85,6 +85,7 @@ class RangeSource {
  private:
   static std::size_t Take(std::string_view& from, char* out, std::size_t size) {
     const std::size_t n = std::min(size, from.size());
+    if (n == 0) return 0;  // an empty tail may have no data pointer at all
     std::memcpy(out, from.data(), n);
     from.remove_prefix(n);
     return n;
