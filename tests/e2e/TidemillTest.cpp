@@ -128,6 +128,7 @@ TEST_F(TidemillTest, ExitCodeTellsWhetherEverythingWasConverted) {
       {{"in.abr", "out.xml", "/exitcode"}, 0},
       {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/EXITCODE"}, 1},
       {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/exitcod"}, 0},
+      {{"cut.xml", "cut.kel", "/exitcode"}, 1},  // the error shown on standard error counts too
       {{"in.abr", "out.xml", "/exitcode", "/diagfile", "in.abr/diag.xml"}, 1},  // the log cannot be written
   };
   for (const auto& [args, status] : rows) {
