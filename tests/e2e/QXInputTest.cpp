@@ -19,20 +19,6 @@ namespace {
 
 using namespace testing;
 
-// Sets environment variables for the runs started in its life.
-class ScopedEnvironment {
- public:
-  explicit ScopedEnvironment(std::vector<std::pair<const char*, const char*>> values) : values_(std::move(values)) {
-    for (const auto& [name, value] : values_) ::setenv(name, value, 1);
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : values_) ::unsetenv(name);
-  }
-
- private:
-  std::vector<std::pair<const char*, const char*>> values_;
-};
-
 struct Result {
   std::vector<DiagLine> log;
   std::string kel;      // out.kel, or empty when none was written
@@ -131,18 +117,18 @@ TEST(QXInputTest, RangesReadAsTheSerialReader) {
       Document(Many(9, plain), "<TimeSeries>", ""),
   };
   TempDir dir;
+  ::setenv("TIDEMILL_PARALLEL_MIN_BYTES", "1", 1);
   for (const std::string& xml : rows) {
     SCOPED_TRACE(xml.substr(0, 300));
-    Result serial;
-    {
-      ScopedEnvironment env({{"TIDEMILL_THREADS", "1"}, {"TIDEMILL_PARALLEL_MIN_BYTES", "1"}});
-      serial = ToKel(dir, xml);
-    }
+    ::setenv("TIDEMILL_THREADS", "1", 1);
+    const Result serial = ToKel(dir, xml);
     for (const char* threads : {"2", "3", "4"}) {
-      ScopedEnvironment env({{"TIDEMILL_THREADS", threads}, {"TIDEMILL_PARALLEL_MIN_BYTES", "1"}});
+      ::setenv("TIDEMILL_THREADS", threads, 1);
       EXPECT_EQ(ToKel(dir, xml), serial) << threads << " threads";
     }
   }
+  ::unsetenv("TIDEMILL_THREADS");
+  ::unsetenv("TIDEMILL_PARALLEL_MIN_BYTES");
 }
 
 }  // namespace
