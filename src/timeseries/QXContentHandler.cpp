@@ -375,8 +375,25 @@ clsSeries& clsQXContentHandler::Current() {
   return *current_;
 }
 
+namespace {
+
+// Whether two texts are equal; those of 8 to 16 bytes (a date) are compared as two overlapping
+// words rather than by a call of memcmp, once per event.
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.size() < 8 || a.size() > 16) return a == b;
+  uint64_t a0, a1, b0, b1;
+  std::memcpy(&a0, a.data(), 8);
+  std::memcpy(&b0, b.data(), 8);
+  std::memcpy(&a1, a.data() + a.size() - 8, 8);
+  std::memcpy(&b1, b.data() + b.size() - 8, 8);
+  return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
+}  // namespace
+
 double clsQXContentHandler::EventDate(std::string_view text) {
-  if (text != lastDateText_) {
+  if (!SameText(text, lastDateText_)) {
     lastDateValue_ = QXDateValue(text);
     lastDateText_.assign(text);
   }
