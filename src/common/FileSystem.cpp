@@ -26,37 +26,35 @@ class PosixInputFile : public InputFile {
 
   std::size_t ReadAt(uint64_t offset, void* data, std::size_t size) override {
     if (!regular_) return InputFile::ReadAt(offset, data, size);
-    std::size_t done = 0;
-    auto* p = static_cast<char*>(data);
-    while (done < size) {
-      const ssize_t n = ::pread(fd_, p + done, size - done, static_cast<off_t>(offset + done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw FileError(errno, path_);
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return ReadFully(data, size, [&](char* p, std::size_t n, std::size_t done) {
+      return ::pread(fd_, p, n, static_cast<off_t>(offset + done));
+    });
   }
 
   std::size_t Read(void* data, std::size_t size) override {
-    std::size_t done = 0;
-    auto* p = static_cast<char*>(data);
-    while (done < size) {
-      const ssize_t n = ::read(fd_, p + done, size - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw FileError(errno, path_);
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return ReadFully(data, size, [&](char* p, std::size_t n, std::size_t) { return ::read(fd_, p, n); });
   }
   uint64_t Size() override { return size_; }
 
  private:
+  // Reads until size bytes or the end, through read (p, n, bytes done so far); fewer only at
+  // the end of the file.
+  template <class ReadSome>
+  std::size_t ReadFully(void* data, std::size_t size, ReadSome readSome) {
+    std::size_t done = 0;
+    auto* p = static_cast<char*>(data);
+    while (done < size) {
+      const ssize_t n = readSome(p + done, size - done, done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(errno, path_);
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
   int fd_;
   std::string path_;
   uint64_t size_;

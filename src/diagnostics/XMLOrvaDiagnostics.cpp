@@ -77,11 +77,7 @@ std::string clsXMLOrvaDiagnostics::Document() const {
   document.reserve(1024 + lines_.size() * 128);
   XmlWriter writer(document);
   writer.StartDocument();
-  writer.StartElement("Diag");
-  writer.Attribute("xmlns", kQXNamespace);
-  writer.Attribute("xmlns:xsi", kXsiNamespace);
-  writer.Attribute("xsi:schemaLocation", kDiagSchemaLocation);
-  writer.Attribute("version", "1.2");
+  StartQXRoot(writer, "Diag", kDiagSchemaLocation);
   for (const Line& line : lines_) {
     writer.StartElement("line");
     writer.RawAttribute("level", line.levelText);

@@ -225,11 +225,7 @@ void WriteDocument(const SeriesBlock& block, int32_t seriesType, const std::opti
 
   XmlWriter w(out.Text());
   w.StartDocument();
-  w.StartElement("TimeSeries");
-  w.Attribute("xmlns", kQXNamespace);
-  w.Attribute("xmlns:xsi", kXsiNamespace);
-  w.Attribute("xsi:schemaLocation", kTimeSeriesSchemaLocation);
-  w.Attribute("version", "1.2");
+  StartQXRoot(w, "TimeSeries", kTimeSeriesSchemaLocation);
   // Location by location, and for each location parameter by parameter.
   for (int32_t l = 1; l <= block.lLocationCount; ++l) {
     for (int32_t p = 1; p <= block.lParameterCount; ++p) {
