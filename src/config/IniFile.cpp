@@ -99,6 +99,4 @@ std::shared_ptr<const IniFile> ReadIniFile(const std::string& path) {
   return found->second.file;
 }
 
-bool IniFileRead(const std::string& path) { return Tables().find(path) != Tables().end(); }
-
 }  // namespace tidemill

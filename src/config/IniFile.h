@@ -52,7 +52,5 @@ class IniFile {
 // The table at path as this run read it first (ResetRunState forgets it, a holder keeps it); the
 // error of that read again when it failed.
 std::shared_ptr<const IniFile> ReadIniFile(const std::string& path);
-// Whether this run has read the table at path, successfully or not.
-bool IniFileRead(const std::string& path);
 
 }  // namespace tidemill

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <optional>
 
-#include "common/Paths.h"
 #include "common/Text.h"
 #include "config/IniFile.h"
 
@@ -47,8 +46,6 @@ std::string ReadIniString(const std::string& section, const std::string& key, st
 
 int32_t ReadIniInteger(const std::string& section, const std::string& key, int32_t defaultValue,
                        const std::string& iniFile) {
-  // A table this run has read already is not looked at again.
-  if (!IniFileRead(iniFile) && !FileExists(iniFile)) return defaultValue;
   const auto value = FindIniValue(section, key, iniFile, std::string_view::npos);
   if (!value) return defaultValue;
   return LeadingInteger(TrimBlanks(*value)).value_or(defaultValue);
