@@ -106,24 +106,6 @@ struct TmsContent {
   }
 };
 
-// Where the text of a TMS file goes: a temporary file that replaces the target at the end, or
-// nowhere when the run only plans.
-class TmsOutput {
- public:
-  explicit TmsOutput(const std::string& path) {
-    if (!PlanMode) file_.emplace(path);
-  }
-  void Write(std::string_view text) {
-    if (file_) file_->Write(text);
-  }
-  void Commit() {
-    if (file_) file_->Commit();
-  }
-
- private:
-  std::optional<AtomicFile> file_;
-};
-
 // The unit index of parameter p, by the unit text of its last series.
 int32_t UnitIndex(const TmsContent& content, int32_t p) {
   return ReadIniInteger(kUnitsSection, content.parameters[static_cast<std::size_t>(p - 1)].units, 1, content.table);
@@ -177,7 +159,7 @@ std::string TmsFilePlanLine(const std::string& path, const TmsContent& content, 
 }
 
 // A line per time of the axis, in each the parameter's values of the stations' locations.
-void WriteDataRecords(TmsOutput& out, const TmsContent& content, int32_t parameter) {
+void WriteDataRecords(PlannedFile& out, const TmsContent& content, int32_t parameter) {
   std::vector<const Cell*> columns;
   for (const TmsStation& station : content.stations) {
     const auto cell = content.cells.find(TmsContent::CellKey(station.LocationNumber, parameter));
@@ -204,21 +186,21 @@ void WriteDataRecords(TmsOutput& out, const TmsContent& content, int32_t paramet
 // Writes the TMS file of one parameter, each step reported on its own; a step that fails ends
 // the file (its target stays as it was) without reports from the steps after it.
 void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t parameter) {
-  std::optional<TmsOutput> out;
+  std::optional<PlannedFile> out;
   RunStep(kProcedure, [&] { out.emplace(path); });
   const ParameterEntry& entry = content.parameters[static_cast<std::size_t>(parameter - 1)];
   const int32_t unitIndex = UnitIndex(content, parameter);
   const auto step = [&](auto&& body) {
     if (out && !RunStep(kProcedure, [&] { body(*out); })) out.reset();
   };
-  step([&](TmsOutput& file) {
+  step([&](PlannedFile& file) {
     std::string head;
     WriteTmsHeader(head, entry.id);
     WriteTmsStationRecords(head, static_cast<int32_t>(content.stations.size()), content.stations, unitIndex);
     file.Write(head);
   });
-  step([&](TmsOutput& file) { WriteDataRecords(file, content, parameter); });
-  step([&](TmsOutput& file) {
+  step([&](PlannedFile& file) { WriteDataRecords(file, content, parameter); });
+  step([&](PlannedFile& file) {
     file.Commit();
     if (PlanMode) AddPlanLine(TmsFilePlanLine(path, content, parameter, unitIndex));
   });

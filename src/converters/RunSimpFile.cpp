@@ -1,7 +1,6 @@
 #include "converters/RunSimpFile.h"
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "common/Error.h"
@@ -59,11 +58,7 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
     const auto in = Fs().OpenRead(path);
     LineReader lines(*in, LineEnds::CrLf);
     // A run that only plans reads the file all the same, and writes nothing.
-    std::optional<AtomicFile> file;
-    if (!PlanMode) file.emplace(path);
-    const auto write = [&](std::string_view text) {
-      if (file) file->Write(text);
-    };
+    PlannedFile out(path);
     std::string piece;
     int dataLines = 0;
     uint64_t lineNumber = 0;
@@ -79,15 +74,15 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
         }
         piece += period;
       } else if (line.size() >= kPiece) {
-        write(piece);
+        out.Write(piece);
         piece.clear();
-        write(line);
+        out.Write(line);
       } else {
         piece += line;
       }
       if (ended) piece += "\r\n";
       if (piece.size() >= kPiece) {
-        write(piece);
+        out.Write(piece);
         piece.clear();
       }
     };
@@ -100,8 +95,8 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
     // Split at every CR LF, a file that ends in one has an empty last line; it may be the
     // period line.
     if (ended) copy({}, false);
-    write(piece);
-    if (file) file->Commit();
+    out.Write(piece);
+    out.Commit();
     if (PlanMode) {
       AddPlanLine("run-simulation file: " + path + ", " +
                   (planned.empty() ? "fewer than 4 data lines: unchanged" : planned));

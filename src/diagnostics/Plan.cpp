@@ -5,6 +5,7 @@
 #include "common/DateTime.h"
 #include "common/Error.h"
 #include "common/Numbers.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
@@ -57,6 +58,18 @@ std::string NoKeyText(std::string_view section, std::string_view key) {
 
 std::string BlankKeyText(std::string_view section, std::string_view key) {
   return Quote(key) + " in [" + std::string(section) + "] is blank";
+}
+
+PlannedFile::PlannedFile(const std::string& path) {
+  if (!PlanMode) file_.emplace(path);
+}
+
+void PlannedFile::Write(std::string_view text) {
+  if (file_) file_->Write(text);
+}
+
+void PlannedFile::Commit() {
+  if (file_) file_->Commit();
 }
 
 }  // namespace tidemill

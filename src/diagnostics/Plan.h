@@ -3,10 +3,13 @@
 // them at the end of the run.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/FileSystem.h"
 
 namespace tidemill {
 
@@ -25,5 +28,16 @@ std::string PlanTimesLine(std::string_view what, std::span<const double> times);
 // Why a table look-up gave nothing: `no key "K" in [S]`, or `"K" in [S] is blank`.
 std::string NoKeyText(std::string_view section, std::string_view key);
 std::string BlankKeyText(std::string_view section, std::string_view key);
+
+// An output file that a run which only plans never writes: an AtomicFile otherwise.
+class PlannedFile {
+ public:
+  explicit PlannedFile(const std::string& path);
+  void Write(std::string_view text);
+  void Commit();
+
+ private:
+  std::optional<AtomicFile> file_;
+};
 
 }  // namespace tidemill
