@@ -40,23 +40,22 @@ bool PlainNumber(std::string_view text, double& value) {
   static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   uint64_t mantissa = 0;
-  int count = 0;
-  int fraction = -1;  // digits after the point, -1 before it
   const char* p = digits;
-  for (; p != end; ++p) {
-    const auto d = static_cast<unsigned>(*p - '0');
-    if (d <= 9) {
-      mantissa = mantissa * 10 + d;
-      ++count;
-      fraction += fraction >= 0;
-    } else if (*p == '.' && fraction < 0) {
-      fraction = 0;
-    } else {
-      break;
-    }
+  // Digits beyond 19 may wrap the mantissa: such a text has more than 15 and goes on below.
+  const auto readDigits = [&] {
+    for (unsigned d; p != end && (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) mantissa = mantissa * 10 + d;
+  };
+  readDigits();
+  const auto whole = p - digits;
+  std::ptrdiff_t fraction = 0;  // digits after the point
+  if (p != end && *p == '.') {
+    const char* const point = ++p;
+    readDigits();
+    fraction = p - point;
   }
+  const auto count = whole + fraction;
   if (count >= 1 && count <= 15 && endsNumber(p)) {
-    value = static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+    value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
     if (negative) value = -value;
     return true;
   }

@@ -4,6 +4,7 @@
 
 #include "common/FileSystem.h"
 #include "common/Numbers.h"
+#include "common/Parallel.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "config/ProfileString.h"
@@ -96,6 +97,11 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
   });
   const int32_t seriesCount = collection ? collection->Count() : 0;
 
+  struct Sent {
+    std::string object, parameter;
+    const clsSeries* series;
+  };
+  std::vector<Sent> sent;
   std::vector<std::string> commands;
   int32_t qualified = 0;
   RunStep(kProcedure, [&] {
@@ -117,13 +123,17 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
       TableEntry object = ReadTableEntry("Locations bin", series->sLocationID, table);
       const bool ownID = object.value.empty();
       if (ownID) object.value = series->sLocationID;
-      commands.push_back(ObjectCommand(object.value, parameter.value, *series));
+      sent.push_back({object.value, parameter.value, series.get()});
       if (PlanMode) {
         AddPlanLine(planHead + "object " + object.value + " " + parameter.value + ", " +
                     IntegerText(series->lValCounter()) + " values" +
                     (ownID ? " (" + object.whyEmpty + ": the location ID)" : ""));
       }
     }
+    commands.resize(sent.size());
+    ParallelFor(sent.size(), RunThreads(), [&](std::size_t k) {
+      commands[k] = ObjectCommand(sent[k].object, sent[k].parameter, *sent[k].series);
+    });
   });
   const int32_t objectCount = static_cast<int32_t>(commands.size());
   if (objectCount == 0) {

@@ -1,11 +1,14 @@
 #include <algorithm>
 #include <optional>
+#include <span>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/FileSystem.h"
 #include "common/Numbers.h"
+#include "common/Parallel.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "config/NoCaseMap.h"
@@ -158,29 +161,46 @@ std::string TmsFilePlanLine(const std::string& path, const TmsContent& content, 
   return line;
 }
 
-// A line per time of the axis, in each the parameter's values of the stations' locations.
+// The lines of times from to to - 1 of the axis, in each the parameter's values of the
+// stations' locations. A date that has no step is reported and keeps the fields of the line
+// before it (fields).
+void FormatRows(const TmsContent& content, std::span<const Cell* const> columns, std::size_t from, std::size_t to,
+                TenDayStep& fields, std::string& out) {
+  std::vector<float> row(columns.size());
+  for (std::size_t t = from; t < to; ++t) {
+    GetYearDecadeAndDay(content.axis[t], fields.year, fields.decade, fields.day);
+    const auto i = static_cast<int32_t>(t + 1);
+    for (std::size_t c = 0; c < columns.size(); ++c) row[c] = columns[c] != nullptr ? columns[c]->Value(i) : kMissingValue;
+    WriteTmsDataRecord(out, fields.year, fields.decade, fields.day, row);
+  }
+}
+
+// The data records, in pieces of about kPiece bytes. When every date has a step, no line
+// depends on the one before it: the pieces are then made on all cores, a batch at a time, and
+// written in order.
 void WriteDataRecords(PlannedFile& out, const TmsContent& content, int32_t parameter) {
   std::vector<const Cell*> columns;
   for (const TmsStation& station : content.stations) {
     const auto cell = content.cells.find(TmsContent::CellKey(station.LocationNumber, parameter));
     columns.push_back(cell == content.cells.end() ? nullptr : &cell->second);
   }
-  std::vector<float> row(columns.size());
-  std::string piece;
-  piece.reserve(kPiece + 64 + 16 * columns.size());
-  // A date that has no step keeps the fields of the line before it.
-  int32_t year = 0, decade = 0, day = 0;
-  for (std::size_t t = 0; t < content.axis.size(); ++t) {
-    GetYearDecadeAndDay(content.axis[t], year, decade, day);
-    const auto i = static_cast<int32_t>(t + 1);
-    for (std::size_t c = 0; c < columns.size(); ++c) row[c] = columns[c] != nullptr ? columns[c]->Value(i) : kMissingValue;
-    WriteTmsDataRecord(piece, year, decade, day, row);
-    if (piece.size() >= kPiece) {
-      out.Write(piece);
-      piece.clear();
-    }
+  const std::size_t rows = content.axis.size();
+  const std::size_t rowsPerPiece = std::max<std::size_t>(1, kPiece / (16 + 10 * columns.size()));
+  const std::size_t pieces = (rows + rowsPerPiece - 1) / rowsPerPiece;
+  const unsigned threads =
+      pieces > 1 && std::all_of(content.axis.begin(), content.axis.end(), HasTenDayStep) ? RunThreads() : 1;
+  std::vector<std::string> batch(std::min<std::size_t>(pieces, 4 * std::size_t{threads}));
+  TenDayStep carried;  // the fields of the last line, from one piece to the next on one thread
+  for (std::size_t first = 0; first < pieces; first += batch.size()) {
+    const std::size_t count = std::min(batch.size(), pieces - first);
+    ParallelFor(count, threads, [&](std::size_t b) {
+      TenDayStep own;
+      const std::size_t from = (first + b) * rowsPerPiece;
+      batch[b].clear();
+      FormatRows(content, columns, from, std::min(rows, from + rowsPerPiece), threads > 1 ? own : carried, batch[b]);
+    });
+    for (std::size_t b = 0; b < count; ++b) out.Write(batch[b]);
   }
-  out.Write(piece);
 }
 
 // Writes the TMS file of one parameter, each step reported on its own; a step that fails ends

@@ -11,6 +11,7 @@
 #include "common/Error.h"
 #include "common/FileSystem.h"
 #include "common/Numbers.h"
+#include "common/Parallel.h"
 #include "common/Text.h"
 
 namespace tidemill {
@@ -36,6 +37,20 @@ std::string_view NextToken(std::string_view& rest) {
 bool IsNumber(std::string_view token) {
   if (!token.empty() && (token.front() == '+' || token.front() == '-')) token.remove_prefix(1);
   if (token.empty() || !((token.front() >= '0' && token.front() <= '9') || token.front() == '.')) return false;
+  // Digits with at most one point, too few to overflow: a number without reading its value.
+  std::size_t i = 0;
+  bool digit = false, point = false;
+  for (; i < token.size(); ++i) {
+    const char c = token[i];
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (i == token.size() && digit && token.size() <= 300) return true;
   double value = 0;
   const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
   return error == std::errc() && end == token.data() + token.size() && std::isfinite(value);
@@ -133,18 +148,31 @@ std::string ApplyCommands(std::string_view text, std::vector<Command>& commands,
     if (commands[k].failure) continue;
     byPair[{LegacyToUtf8(commands[k].entry.object), LegacyToUtf8(commands[k].entry.parameter)}].push_back(k);
   }
+  struct Line {
+    std::string_view text, end;
+    Entry entry;
+    std::optional<std::string> malformed;
+  };
+  std::vector<Line> lines;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    const std::size_t next = end + (end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end), {}, {}});
+    pos = next;
+  }
+  // Each line is read on its own, on all cores.
+  ParallelFor(lines.size(), RunThreads(), [&](std::size_t i) { lines[i].malformed = ParseEntry(lines[i].text, lines[i].entry); });
+
   std::string out;
   out.reserve(text.size());
   std::size_t lineNumber = 0;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
-    const std::size_t next = end + (end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    const std::string_view line = text.substr(pos, end - pos);
-    const std::string_view lineEnd = text.substr(end, next - end);
-    pos = next;
+  for (const Line& each : lines) {
+    const std::string_view line = each.text;
+    const std::string_view lineEnd = each.end;
     ++lineNumber;
-    Entry entry;
-    const auto malformed = ParseEntry(line, entry);
+    const Entry& entry = each.entry;
+    const std::optional<std::string>& malformed = each.malformed;
     const auto pair = entry.parameter.empty()
                           ? byPair.end()
                           : byPair.find({LegacyToUtf8(entry.object), LegacyToUtf8(entry.parameter)});
@@ -195,7 +223,9 @@ int32_t OstrandDataEditServer::RequestByClient(std::string& strRequestHeader, Sa
                                            IntegerText(sObjects.UBound()) + ", not 1 to " + IntegerText(lNrOfObjects));
   }
   std::vector<Command> commands(static_cast<std::size_t>(lNrOfObjects));
-  for (int32_t k = 1; k <= lNrOfObjects; ++k) commands[k - 1].failure = ParseEntry(sObjects(k), commands[k - 1].entry);
+  ParallelFor(commands.size(), RunThreads(), [&](std::size_t k) {
+    commands[k].failure = ParseEntry(sObjects(static_cast<int32_t>(k) + 1), commands[k].entry);
+  });
 
   const auto path = EditNodePath(strRequestHeader);
   if (!path) {

@@ -224,16 +224,19 @@ void clsQXContentHandler::StartEvent(std::string_view qname, const SaxAttributes
     const int32_t k = series.lValCounter() + 1;
     series.lValCounter(k);
     // One pass over the attributes; a missing one fails where its lookup stands in the order.
-    static constexpr std::string_view kNames[] = {"date", "time", "value", "flag"};
+    static const AttributeNames kNames{"date", "time", "value", "flag"};
     std::string_view found[4];
     const uint32_t present = attributes.FindValues(kNames, found);
-    const auto get = [&](int i) { return (present >> i & 1) != 0 ? found[i] : attributes.getValueFromQName(kNames[i]); };
+    const auto get = [&](int i) {
+      return (present >> i & 1) != 0 ? found[i] : attributes.getValueFromQName(kNames.Names()[i]);
+    };
     const std::string_view date = get(0);
     const std::string_view time = get(1);
     series.dtEventDate(k, EventDate(date) + QXTimeValue(time));
     const std::string_view value = get(2);
     series.sngValues(k, EqualsNoCase(value, "nan") ? series.sngMissingValue : SingleOf("attribute \"value\" =", value));
-    if ((present >> 3 & 1) != 0) {
+    // A flag of 0 is what an event without one has.
+    if ((present >> 3 & 1) != 0 && found[3] != "0") {
       const std::string_view flag = found[3];
       try {
         series.lFlag(k, LeadingNumber(flag));

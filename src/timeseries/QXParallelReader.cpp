@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -12,6 +10,7 @@
 
 #include "common/Error.h"
 #include "common/Numbers.h"
+#include "common/Parallel.h"
 #include "timeseries/QXCuts.h"
 #include "timeseries/SaxXmlReader.h"
 
@@ -19,22 +18,10 @@ namespace tidemill {
 
 namespace {
 
-// How much of the file's start is looked at for its head, and how far past each share's end a
-// series start tag is looked for at most (a share itself is the nearer bound): farther than a
-// series of some 100,000 events.
+// How much of the file's start is looked at for its head; cuts are looked for a window at a
+// time.
 constexpr std::size_t kHeadBytes = 256 << 10;
 constexpr std::size_t kWindow = 64 << 10;
-constexpr uint64_t kCutSearch = 16 << 20;
-constexpr unsigned kMostThreads = 256;
-
-std::optional<uint64_t> WholeNumber(const char* text) {
-  if (text == nullptr || *text == '\0') return std::nullopt;
-  const char* const end = text + std::strlen(text);
-  uint64_t value = 0;
-  const auto [stop, error] = std::from_chars(text, end, value);
-  if (error != std::errc() || stop != end) return std::nullopt;
-  return value;
-}
 
 std::string ReadBytes(InputFile& file, uint64_t at, uint64_t size) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -42,14 +29,38 @@ std::string ReadBytes(InputFile& file, uint64_t at, uint64_t size) {
   return bytes;
 }
 
-// The offset of the first series start tag from from on, or nothing within reach bytes.
-std::optional<uint64_t> NextSeriesStart(InputFile& file, uint64_t from, uint64_t end, uint64_t reach) {
+// The series start tag nearest to target that lies in [low, high) and within reach of target,
+// or nothing. Windows are read ahead of target and behind it in turn, so that the search ends
+// as soon as a tag is near; finding tags costs little beside parsing the same bytes.
+std::optional<uint64_t> NearestSeriesStart(InputFile& file, uint64_t target, uint64_t low, uint64_t high,
+                                           uint64_t reach) {
   constexpr std::size_t kOverlap = 512;  // longer than a series tag that one window cuts off
-  for (uint64_t at = from; at < end && at - from < reach; at += kWindow - kOverlap) {
-    const std::string window = ReadBytes(file, at, std::min<uint64_t>(kWindow, end - at));
-    const std::size_t found = FindSeriesStart(window);
-    if (found != std::string_view::npos) return at + found;
-    if (window.size() < kWindow) break;
+  constexpr uint64_t kStep = kWindow - kOverlap;
+  for (uint64_t k = 0; k * kStep < reach; ++k) {
+    const uint64_t ahead = target + k * kStep;
+    const bool roomBehind = target - low > k * kStep;
+    if (ahead >= high && !roomBehind) break;
+    std::optional<uint64_t> after, before;
+    if (ahead < high) {
+      const std::string window = ReadBytes(file, ahead, std::min<uint64_t>(kWindow, high - ahead));
+      const std::size_t found = FindSeriesStart(window);
+      if (found != std::string_view::npos) after = ahead + found;
+    }
+    if (roomBehind) {
+      // The last tag that starts in [begin, end); the window reaches past end for a tag that
+      // starts just before it.
+      const uint64_t end = target - k * kStep;
+      const uint64_t begin = end - std::min(kStep, end - low);
+      const std::string window = ReadBytes(file, begin, std::min<uint64_t>(end + kOverlap, high) - begin);
+      const std::string_view view(window);
+      for (std::size_t from = 0, found; from < view.size(); from += found + 1) {
+        found = FindSeriesStart(view.substr(from));
+        if (found == std::string_view::npos || begin + from + found >= end) break;
+        before = begin + from + found;
+      }
+    }
+    if (after && (!before || *after - target < target - *before)) return after;
+    if (before) return before;
   }
   return std::nullopt;
 }
@@ -145,13 +156,8 @@ void ReadRange(Range& range, std::string_view head, std::string_view tail, Input
 
 QXReadOptions QXReadOptionsFromEnvironment() {
   QXReadOptions options;
-  const std::optional<uint64_t> threads = WholeNumber(std::getenv("TIDEMILL_THREADS"));
-  if (threads && *threads >= 1) {
-    options.threads = static_cast<unsigned>(std::min<uint64_t>(*threads, kMostThreads));
-  } else {
-    options.threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
-  }
-  options.parallelMinBytes = WholeNumber(std::getenv("TIDEMILL_PARALLEL_MIN_BYTES")).value_or(kParallelMinBytes);
+  options.threads = RunThreads();
+  options.parallelMinBytes = EnvironmentCount("TIDEMILL_PARALLEL_MIN_BYTES").value_or(kParallelMinBytes);
   return options;
 }
 
@@ -162,12 +168,13 @@ std::shared_ptr<SeriesCollection> ReadQXRanges(InputFile& file, uint64_t size, c
   const std::optional<QXHead> head = FindQXHead(headBytes);
   if (!head) return nullptr;
 
-  // One range per thread, each cut at the first series start tag past an equal share.
+  // One range per thread, each cut at the series start tag nearest to the end of an equal
+  // share; the searches of two neighbouring shares meet halfway.
   std::vector<uint64_t> cuts{head->firstSeries};
   const uint64_t share = (size - head->firstSeries) / threads;
   for (unsigned i = 1; i < threads && share > 0; ++i) {
     const uint64_t target = std::max(head->firstSeries + share * i, cuts.back() + 1);
-    if (const std::optional<uint64_t> cut = NextSeriesStart(file, target, size, std::min(share, kCutSearch)))
+    if (const std::optional<uint64_t> cut = NearestSeriesStart(file, target, cuts.back() + 1, size, share / 2 + kWindow))
       cuts.push_back(*cut);
   }
   if (cuts.size() < 2) return nullptr;

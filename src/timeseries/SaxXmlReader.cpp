@@ -7,6 +7,8 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -28,10 +30,16 @@ std::string_view SaxAttributes::getValueFromQName(std::string_view strQName) con
   return value;
 }
 
-uint32_t SaxAttributes::FindValues(std::span<const std::string_view> qnames, std::string_view* values) const {
+AttributeNames::AttributeNames(std::initializer_list<std::string_view> names) : names_(names) {
+  static std::atomic<uint64_t> lists{0};
+  if (names_.size() > 32) throw DetailedError(kErrInvalidCall, "more than 32 attribute names in one list");
+  number_ = ++lists;
+}
+
+uint32_t SaxAttributes::FindValues(const AttributeNames& names, std::string_view* values) const {
   uint32_t found = 0;
-  for (std::size_t i = 0; i < qnames.size() && i < 32; ++i) {
-    if (FindValue(qnames[i], values[i])) found |= 1u << i;
+  for (std::size_t i = 0; i < names.Names().size(); ++i) {
+    if (FindValue(names.Names()[i], values[i])) found |= 1u << i;
   }
   return found;
 }
@@ -66,25 +74,36 @@ class ParseSession final : public SaxAttributes {
     return false;
   }
 
-  uint32_t FindValues(std::span<const std::string_view> qnames, std::string_view* values) const override {
-    const std::size_t wanted = std::min<std::size_t>(qnames.size(), 32);
+  uint32_t FindValues(const AttributeNames& names, std::string_view* values) const override {
+    const std::span<const std::string_view> qnames = names.Names();
+    if (names.Number() != knownList_) {
+      knownList_ = names.Number();
+      knownNames_.fill(nullptr);
+    }
     uint32_t found = 0;
     for (int i = 0; i < attributeCount_; ++i) {
       const xmlChar* const* a = attributes_ + 5 * i;
-      // Attributes mostly come in the order they are asked for: that name is tried first,
-      // without measuring the attribute's name.
-      const auto guess = static_cast<std::size_t>(i);
-      if (guess < wanted && (found >> guess & 1) == 0 && a[1] == nullptr && IsName(qnames[guess], a[0])) {
-        values[guess] = View(a[3], a[4]);
-        found |= 1u << guess;
+      // Names come from the parser's dictionary, one pointer per name for the whole parse: a
+      // name met before is known by its pointer. Attributes mostly come in the list's order.
+      std::size_t q = kKnown;
+      if (a[1] == nullptr) {
+        const auto guess = static_cast<std::size_t>(i);
+        q = guess < kKnown && knownNames_[guess] == a[0] ? guess : Known(a[0]);
+      }
+      if (q < kKnown) {
+        if ((found >> q & 1) == 0) {
+          values[q] = View(a[3], a[4]);
+          found |= 1u << q;
+        }
         continue;
       }
       const std::string_view prefix = View(a[1]);
       const std::string_view local = View(a[0]);
-      for (std::size_t q = 0; q < wanted; ++q) {
+      for (q = 0; q < qnames.size(); ++q) {
         if ((found >> q & 1) == 0 && Named(prefix, local, qnames[q])) {
           values[q] = View(a[3], a[4]);
           found |= 1u << q;
+          if (a[1] == nullptr && q < kKnown) knownNames_[q] = a[0];
         }
       }
     }
@@ -186,15 +205,6 @@ class ParseSession final : public SaxAttributes {
            Same(qname.substr(0, prefix.size()), prefix) && Same(qname.substr(prefix.size() + 1), local);
   }
 
-  // Whether the NUL-terminated name is exactly text. A name character is read only after the
-  // one before it matched a character of text that is not NUL, so never past the name's end.
-  static bool IsName(std::string_view text, const xmlChar* name) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\0' || static_cast<char>(name[i]) != text[i]) return false;
-    }
-    return name[text.size()] == 0;
-  }
-
   // Attribute names are a few characters: a plain loop beats a call of memcmp.
   static bool Same(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -235,6 +245,16 @@ class ParseSession final : public SaxAttributes {
   const SaxLocator& locator_;
   std::string name_;
   xmlParserCtxtPtr ctxt_ = nullptr;
+  // The list of names of the last FindValues, and the dictionary pointers of its first names
+  // where met unprefixed.
+  static constexpr std::size_t kKnown = 8;
+  std::size_t Known(const xmlChar* name) const {
+    std::size_t q = 0;
+    while (q < kKnown && knownNames_[q] != name) ++q;
+    return q;
+  }
+  mutable uint64_t knownList_ = 0;
+  mutable std::array<const xmlChar*, kKnown> knownNames_{};
   const xmlChar** attributes_ = nullptr;  // of the start tag being delivered
   int attributeCount_ = 0;
   const xmlChar* lastUri_ = nullptr;

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tidemill {
 
@@ -23,6 +25,19 @@ class SaxLocator {
   virtual int32_t columnNumber() const = 0;
 };
 
+// Up to 32 distinct qualified attribute names asked for together at every element of one kind;
+// each list has a number of its own for the life of the process, by which a reader knows it again.
+class AttributeNames {
+ public:
+  AttributeNames(std::initializer_list<std::string_view> names);
+  std::span<const std::string_view> Names() const { return names_; }
+  uint64_t Number() const { return number_; }
+
+ private:
+  std::vector<std::string_view> names_;
+  uint64_t number_;
+};
+
 // The attribute list of one start tag; its values point into the parser's buffers and live
 // only for the startElement call. Namespace declarations are not attributes.
 class SaxAttributes {
@@ -34,10 +49,10 @@ class SaxAttributes {
   std::string_view getValueFromQName(std::string_view strQName) const;
   // The value of the attribute with this qualified name, or false when absent.
   virtual bool FindValue(std::string_view strQName, std::string_view& value) const = 0;
-  // FindValue for each of up to 32 distinct names at once: bit i of the result is set when
-  // qnames[i] was found, its value then in values[i]. Readers may make it one pass over the
-  // list.
-  virtual uint32_t FindValues(std::span<const std::string_view> qnames, std::string_view* values) const;
+  // FindValue for each name of the list at once: bit i of the result is set when the list's
+  // name i was found, its value then in values[i]. Readers may make it one pass over the
+  // attributes and remember, for the list, which of their names are which.
+  virtual uint32_t FindValues(const AttributeNames& names, std::string_view* values) const;
 };
 
 // The content callbacks, made one at a time in document order. An exception thrown from one
