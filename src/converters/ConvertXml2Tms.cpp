@@ -36,7 +36,7 @@ const std::string kFileSystemSection = "Ostrand File System";
 const std::string kRunSimpKey = "RunSimpFile";
 
 // Data records reach the file in pieces of about this size.
-constexpr std::size_t kPiece = 1 << 20;
+constexpr std::size_t kPiece = 128 << 10;
 
 // The values of one location and parameter on the time axis. They are read from the series
 // that filled the pair, without a copy; only when a later series fills the same pair are the

@@ -1,5 +1,7 @@
 #include "timeseries/QXCuts.h"
 
+#include <algorithm>
+
 #include "common/Text.h"
 
 namespace tidemill {
@@ -97,6 +99,39 @@ std::size_t FindSeriesStart(std::string_view window) {
     if (colon != 0 && EqualsNoCase(colon == npos ? name : name.substr(colon + 1), "series")) return p;
   }
   return npos;
+}
+
+std::optional<uint64_t> NearestSeriesStart(const ReadBytesAt& read, uint64_t target, uint64_t low, uint64_t high,
+                                           uint64_t reach, std::size_t window) {
+  // Windows overlap by more than a series tag that one of them cuts off.
+  const std::size_t overlap = std::min<std::size_t>(512, window / 4);
+  const uint64_t step = window - overlap;
+  for (uint64_t k = 0; k * step < reach; ++k) {
+    const uint64_t ahead = target + k * step;
+    const bool roomBehind = target > low && target - low > k * step;
+    if (ahead >= high && !roomBehind) break;
+    std::optional<uint64_t> after, before;
+    if (ahead < high) {
+      const std::size_t found = FindSeriesStart(read(ahead, static_cast<std::size_t>(std::min<uint64_t>(window, high - ahead))));
+      if (found != npos) after = ahead + found;
+    }
+    if (roomBehind) {
+      // The last tag that starts in [begin, end); the bytes read go past end for a tag that
+      // starts just before it.
+      const uint64_t end = target - k * step;
+      const uint64_t begin = end - std::min(step, end - low);
+      const std::string bytes = read(begin, static_cast<std::size_t>(std::min<uint64_t>(end + overlap, high) - begin));
+      const std::string_view view(bytes);
+      for (std::size_t from = 0, found; from < view.size(); from += found + 1) {
+        found = FindSeriesStart(view.substr(from));
+        if (found == npos || begin + from + found >= end) break;
+        before = begin + from + found;
+      }
+    }
+    if (after && (!before || *after - target < target - *before)) return after;
+    if (before) return before;
+  }
+  return std::nullopt;
 }
 
 std::optional<QXHead> FindQXHead(std::string_view head) {

@@ -18,51 +18,13 @@ namespace tidemill {
 
 namespace {
 
-// How much of the file's start is looked at for its head; cuts are looked for a window at a
-// time.
+// How much of the file's start is looked at for its head.
 constexpr std::size_t kHeadBytes = 256 << 10;
-constexpr std::size_t kWindow = 64 << 10;
 
 std::string ReadBytes(InputFile& file, uint64_t at, uint64_t size) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
   bytes.resize(file.ReadAt(at, bytes.data(), bytes.size()));
   return bytes;
-}
-
-// The series start tag nearest to target that lies in [low, high) and within reach of target,
-// or nothing. Windows are read ahead of target and behind it in turn, so that the search ends
-// as soon as a tag is near; finding tags costs little beside parsing the same bytes.
-std::optional<uint64_t> NearestSeriesStart(InputFile& file, uint64_t target, uint64_t low, uint64_t high,
-                                           uint64_t reach) {
-  constexpr std::size_t kOverlap = 512;  // longer than a series tag that one window cuts off
-  constexpr uint64_t kStep = kWindow - kOverlap;
-  for (uint64_t k = 0; k * kStep < reach; ++k) {
-    const uint64_t ahead = target + k * kStep;
-    const bool roomBehind = target - low > k * kStep;
-    if (ahead >= high && !roomBehind) break;
-    std::optional<uint64_t> after, before;
-    if (ahead < high) {
-      const std::string window = ReadBytes(file, ahead, std::min<uint64_t>(kWindow, high - ahead));
-      const std::size_t found = FindSeriesStart(window);
-      if (found != std::string_view::npos) after = ahead + found;
-    }
-    if (roomBehind) {
-      // The last tag that starts in [begin, end); the window reaches past end for a tag that
-      // starts just before it.
-      const uint64_t end = target - k * kStep;
-      const uint64_t begin = end - std::min(kStep, end - low);
-      const std::string window = ReadBytes(file, begin, std::min<uint64_t>(end + kOverlap, high) - begin);
-      const std::string_view view(window);
-      for (std::size_t from = 0, found; from < view.size(); from += found + 1) {
-        found = FindSeriesStart(view.substr(from));
-        if (found == std::string_view::npos || begin + from + found >= end) break;
-        before = begin + from + found;
-      }
-    }
-    if (after && (!before || *after - target < target - *before)) return after;
-    if (before) return before;
-  }
-  return std::nullopt;
 }
 
 // The bytes one range's parser reads: the file's head, the range read from the file in blocks,
@@ -174,7 +136,8 @@ std::shared_ptr<SeriesCollection> ReadQXRanges(InputFile& file, uint64_t size, c
   const uint64_t share = (size - head->firstSeries) / threads;
   for (unsigned i = 1; i < threads && share > 0; ++i) {
     const uint64_t target = std::max(head->firstSeries + share * i, cuts.back() + 1);
-    if (const std::optional<uint64_t> cut = NearestSeriesStart(file, target, cuts.back() + 1, size, share / 2 + kWindow))
+    const auto read = [&file](uint64_t at, std::size_t bytes) { return ReadBytes(file, at, bytes); };
+    if (const std::optional<uint64_t> cut = NearestSeriesStart(read, target, cuts.back() + 1, size, share / 2 + kCutWindow))
       cuts.push_back(*cut);
   }
   if (cuts.size() < 2) return nullptr;

@@ -80,11 +80,21 @@ class ParseSession final : public SaxAttributes {
       knownList_ = names.Number();
       knownNames_.fill(nullptr);
     }
+    // Names come from the parser's dictionary, one pointer per name for the whole parse: a
+    // name met before is known by its pointer. Mostly the attributes are the list's, in its
+    // order.
+    const auto count = static_cast<std::size_t>(attributeCount_);
+    if (count == qnames.size() && count <= kKnown) {
+      std::size_t i = 0;
+      while (i < count && attributes_[5 * i + 1] == nullptr && attributes_[5 * i] == knownNames_[i]) ++i;
+      if (i == count) {
+        for (i = 0; i < count; ++i) values[i] = View(attributes_[5 * i + 3], attributes_[5 * i + 4]);
+        return (1u << count) - 1;
+      }
+    }
     uint32_t found = 0;
     for (int i = 0; i < attributeCount_; ++i) {
       const xmlChar* const* a = attributes_ + 5 * i;
-      // Names come from the parser's dictionary, one pointer per name for the whole parse: a
-      // name met before is known by its pointer. Attributes mostly come in the list's order.
       std::size_t q = kKnown;
       if (a[1] == nullptr) {
         const auto guess = static_cast<std::size_t>(i);

@@ -89,5 +89,23 @@ TEST(TmsTest, Runs) {
   }
 }
 
+// More lines than one piece of the file holds: on several threads the pieces are made apart
+// and must still come out whole and in order.
+TEST(TmsTest, LinesOfSeveralPieces) {
+  TempDir dir;
+  std::string xml = "<TimeSeries><series><header><locationId>A</locationId><parameterId>Q</parameterId></header>";
+  std::string lines;
+  for (int i = 1; i <= 12000; ++i) {
+    xml += "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"" + std::to_string(i) + "\"/>";
+    const std::string value = std::to_string(i);
+    lines += "2006  10  10" + std::string(10 - value.size(), ' ') + value + "\r\n";
+  }
+  dir.Write("in.xml", xml + "</series></TimeSeries>");
+  dir.Write("t.ini", "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=q.tms\r\n");
+  EXPECT_EQ(RunTidemill(dir.Path(), {"in.xml", "out.tms", "/batch", "/diagfile", "d.xml", "/conversiontable", "t.ini"}).err, "");
+  const std::string tms = Slurp(dir.File("q.tms"));
+  EXPECT_EQ(tms.substr(std::min(tms.size(), tms.find("2006"))), lines);
+}
+
 }  // namespace
 }  // namespace tidemill

@@ -1,6 +1,10 @@
 // The cut finder's rules: what head it understands, and which tags start a series.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "timeseries/QXCuts.h"
 
 namespace tidemill {
@@ -42,6 +46,32 @@ TEST(QXCutsTest, SeriesStartTags) {
       {"</series><q:series", std::string::npos}, {"<event/>", std::string::npos},
   };
   for (const auto& row : rows) EXPECT_EQ(FindSeriesStart(row.window), row.at) << row.window;
+}
+
+// Files of filler with series tags at given offsets, read in windows of 32 bytes.
+TEST(QXCutsTest, NearestSeriesStart) {
+  const struct {
+    std::vector<std::size_t> tags;
+    uint64_t target, low, reach;
+    std::optional<uint64_t> found;
+  } rows[] = {
+      {{100}, 100, 0, 1000, 100},
+      {{10, 200}, 40, 0, 1000, 10},            // behind is nearer, in the first window behind
+      {{10, 60}, 50, 0, 1000, 60},             // ahead is nearer
+      {{20, 80}, 50, 0, 1000, 20},             // as near: the one behind
+      {{10, 300}, 150, 11, 1000, 300},         // the one behind lies below low
+      {{60, 290}, 160, 0, 1000, 60},           // several windows back
+      {{20, 290}, 160, 0, 1000, 290},          // several windows ahead
+      {{155}, 160, 0, 1000, 155},              // a tag across the end of the window behind
+      {{10, 330}, 170, 0, 100, std::nullopt},  // out of reach both ways
+      {{}, 170, 0, 1000, std::nullopt},
+  };
+  for (const auto& row : rows) {
+    std::string file(340, 'x');
+    for (const std::size_t at : row.tags) file.replace(at, 8, "<series>");
+    const auto read = [&file](uint64_t at, std::size_t size) { return file.substr(at, size); };
+    EXPECT_EQ(NearestSeriesStart(read, row.target, row.low, file.size(), row.reach, 32), row.found) << row.target;
+  }
 }
 
 }  // namespace
