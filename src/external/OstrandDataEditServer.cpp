@@ -153,46 +153,48 @@ std::string ApplyCommands(std::string_view text, std::vector<Command>& commands,
     Entry entry;
     std::optional<std::string> malformed;
   };
+  // Lines are read a batch at a time, each line on its own, on all cores.
+  constexpr std::size_t kLinesAtOnce = 1024;
   std::vector<Line> lines;
-  for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t end = pos;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    const std::size_t next = end + (end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end), {}, {}});
-    pos = next;
-  }
-  // Each line is read on its own, on all cores.
-  ParallelFor(lines.size(), RunThreads(), [&](std::size_t i) { lines[i].malformed = ParseEntry(lines[i].text, lines[i].entry); });
-
   std::string out;
   out.reserve(text.size());
   std::size_t lineNumber = 0;
-  for (const Line& each : lines) {
-    const std::string_view line = each.text;
-    const std::string_view lineEnd = each.end;
-    ++lineNumber;
-    const Entry& entry = each.entry;
-    const std::optional<std::string>& malformed = each.malformed;
-    const auto pair = entry.parameter.empty()
-                          ? byPair.end()
-                          : byPair.find({LegacyToUtf8(entry.object), LegacyToUtf8(entry.parameter)});
-    if (pair == byPair.end()) {
-      out += line;
-    } else if (malformed) {
-      for (const std::size_t k : pair->second) {
-        if (commands[k].malformedLine != 0) continue;
-        commands[k].malformedLine = lineNumber;
-        commands[k].malformedReason = *malformed;
-      }
-      out += line;
-    } else {
-      // Two commands for one pair: both are stored, the later one's values stay.
-      for (const std::size_t k : pair->second) commands[k].stored = true;
-      const Entry& latest = commands[pair->second.back()].entry;
-      out.append(entry.head).append(" NROFVALUES ").append(latest.count).append(" VALUES");
-      if (!latest.values.empty()) out.append(" ").append(latest.values);
+  for (std::size_t pos = 0; pos < text.size();) {
+    lines.clear();
+    while (pos < text.size() && lines.size() < kLinesAtOnce) {
+      std::size_t end = pos;
+      while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+      const std::size_t next = end + (end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+      lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end), {}, {}});
+      pos = next;
     }
-    out += lineEnd;
+    ParallelFor(lines.size(), RunThreads(),
+                [&](std::size_t i) { lines[i].malformed = ParseEntry(lines[i].text, lines[i].entry); });
+    for (const Line& each : lines) {
+      ++lineNumber;
+      const std::string_view line = each.text;
+      const Entry& entry = each.entry;
+      const auto pair = entry.parameter.empty()
+                            ? byPair.end()
+                            : byPair.find({LegacyToUtf8(entry.object), LegacyToUtf8(entry.parameter)});
+      if (pair == byPair.end()) {
+        out += line;
+      } else if (each.malformed) {
+        for (const std::size_t k : pair->second) {
+          if (commands[k].malformedLine != 0) continue;
+          commands[k].malformedLine = lineNumber;
+          commands[k].malformedReason = *each.malformed;
+        }
+        out += line;
+      } else {
+        // Two commands for one pair: both are stored, the later one's values stay.
+        for (const std::size_t k : pair->second) commands[k].stored = true;
+        const Entry& latest = commands[pair->second.back()].entry;
+        out.append(entry.head).append(" NROFVALUES ").append(latest.count).append(" VALUES");
+        if (!latest.values.empty()) out.append(" ").append(latest.values);
+      }
+      out += each.end;
+    }
   }
   for (Command& command : commands) {
     if (command.failure || command.stored) continue;
