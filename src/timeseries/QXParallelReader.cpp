@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "common/Error.h"
@@ -149,18 +148,11 @@ std::shared_ptr<SeriesCollection> ReadQXRanges(InputFile& file, uint64_t size, c
   const std::string rootEnd = "</" + head->rootName + ">";
   std::atomic<bool> abandoned{false};
   SaxXmlReader::Initialise();
-  std::vector<std::thread> workers;
-  try {
-    for (std::size_t r = 1; r < ranges.size(); ++r) {
-      const std::string_view tail = r + 1 < ranges.size() ? std::string_view(rootEnd) : std::string_view();
-      workers.emplace_back(ReadRange, std::ref(ranges[r]), headView, tail, std::ref(file), std::cref(path),
-                           std::ref(abandoned));
-    }
-  } catch (...) {
-    abandoned.store(true);  // no thread to be had: the serial read
-  }
-  if (!abandoned.load()) ReadRange(ranges[0], headView, rootEnd, file, path, abandoned);
-  for (std::thread& worker : workers) worker.join();
+  // A range that fails abandons the others: they stop at their next block.
+  ParallelFor(ranges.size(), threads, [&](std::size_t r) {
+    const std::string_view tail = r + 1 < ranges.size() ? std::string_view(rootEnd) : std::string_view();
+    ReadRange(ranges[r], headView, tail, file, path, abandoned);
+  });
   if (abandoned.load()) return nullptr;
   std::size_t dictionaryBytes = 0;
   for (const Range& range : ranges) dictionaryBytes += range.dictionaryBytes;
