@@ -135,6 +135,9 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
       commands[k] = ObjectCommand(sent[k].object, sent[k].parameter, *sent[k].series);
     });
   });
+  // The request holds the values now: the records' memory goes back before the server's turn.
+  sent.clear();
+  collection.reset();
   const int32_t objectCount = static_cast<int32_t>(commands.size());
   if (objectCount == 0) {
     ReportError(qualified > 0 ? "No valid bin locations found." : "No valid objects to write.");
