@@ -203,6 +203,9 @@ struct ChildRun {
 // output to the file out and its standard error to /dev/null.
 inline ChildRun Spawn(const std::vector<std::string>& argv, const std::string& dir = "",
                       const std::string& out = "/dev/null") {
+  // What earlier runs wrote reaches the disk first: its write-back would otherwise take the
+  // CPU and the disk from this run, and its fsync would wait behind it.
+  sync();
   const auto t0 = Clock::now();
   const pid_t pid = fork();
   if (pid == 0) {

@@ -33,7 +33,7 @@ struct Options {
   std::string exe = TIDEMILL_EXE;
   std::string python;  // the script; none leaves its row out
   std::string dir;
-  int runs = 3;
+  int runs = 5;
   bool large = false;
 };
 

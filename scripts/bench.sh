@@ -7,7 +7,7 @@
 # the script and tidemill wrote the same TMS file (cmp); fails when they differ.
 #
 # Usage: scripts/bench.sh [--large] [--runs N]
-#   --runs N   best of N rounds (default 3); about a minute a round on 2 cores
+#   --runs N   best of N rounds (default 5); about a minute a round on 2 cores
 #   --large    adds rows that take a few minutes and about 3 GB of disk: QX-XML of more than
 #              2 GB to TMS and to Kel (peak memory per event), and an ABR file and a conversion
 #              table each holding one line of 256 MiB and of 1 GiB

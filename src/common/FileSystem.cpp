@@ -78,7 +78,16 @@ class PosixOutputFile : public OutputFile {
       }
       p += n;
       size -= static_cast<std::size_t>(n);
+      written_ += static_cast<uint64_t>(n);
     }
+#ifdef SYNC_FILE_RANGE_WRITE
+    // The disk starts on what is written while the rest is made, so that the fsync at the end
+    // waits for less. Only a hint: the fsync reports what fails.
+    if (written_ - started_ >= kWriteBackStep) {
+      ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_), SYNC_FILE_RANGE_WRITE);
+      started_ = written_;
+    }
+#endif
   }
 
   void Close() override {
@@ -93,8 +102,11 @@ class PosixOutputFile : public OutputFile {
   }
 
  private:
+  static constexpr uint64_t kWriteBackStep = uint64_t{4} << 20;
   int fd_;
   std::string path_;
+  uint64_t written_ = 0;  // bytes written so far
+  uint64_t started_ = 0;  // bytes whose write-back has been started
 };
 
 std::string DirectoryOf(const std::string& path) {
