@@ -371,11 +371,8 @@ void clsQXContentHandler::OutOfRange(std::string_view what) const {
   throw DetailedError(kErrInvalidCall, std::string(what) + " in a range of " + xmlFile_ + ": read serially");
 }
 
-clsSeries& clsQXContentHandler::Current() {
-  if (current_ == nullptr) {
-    throw DetailedError(kErrObjectNotSet, ("no \"series\" element has started"));
-  }
-  return *current_;
+void clsQXContentHandler::NoSeries() {
+  throw DetailedError(kErrObjectNotSet, "no \"series\" element has started");
 }
 
 namespace {

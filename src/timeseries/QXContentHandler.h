@@ -64,7 +64,11 @@ class clsQXContentHandler : public SaxContentHandler {
   void StartEvent(std::string_view qname, const SaxAttributes& attributes);
   void StartHeaderField(Field field, std::string_view qname, const SaxAttributes& attributes);
   void EndSelection();
-  clsSeries& Current();
+  clsSeries& Current() {
+    if (current_ == nullptr) NoSeries();
+    return *current_;
+  }
+  [[noreturn]] static void NoSeries();
   double EventDate(std::string_view text);
   Error InElement(const Error& error, std::string_view element) const;
   std::string Where(std::string_view element) const;

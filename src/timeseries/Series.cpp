@@ -80,16 +80,11 @@ void clsSeries::lFlag(int32_t Index, double vNewValue) {
   flags_.Set(slot, RoundHalfEven32(vNewValue));
 }
 
-void clsSeries::lValCounter(int32_t vNewValue) {
-  if (vNewValue > capacity_) {
-    constexpr int32_t kLargest = std::numeric_limits<int32_t>::max() / kCapacityStep * kCapacityStep;
-    if (vNewValue > kLargest) {
-      throw DetailedError(kErrOverflow, ("a series cannot hold " + IntegerText(vNewValue) + " events"));
-    }
-    // Whole steps of 10000, as many as it takes.
-    capacity_ = static_cast<int32_t>((int64_t{vNewValue} + kCapacityStep - 1) / kCapacityStep * kCapacityStep);
-  }
-  count_ = vNewValue;
+void clsSeries::Grow(int32_t count) {
+  constexpr int32_t kLargest = std::numeric_limits<int32_t>::max() / kCapacityStep * kCapacityStep;
+  if (count > kLargest) throw DetailedError(kErrOverflow, "a series cannot hold " + IntegerText(count) + " events");
+  // Whole steps of 10000, as many as it takes.
+  capacity_ = static_cast<int32_t>((int64_t{count} + kCapacityStep - 1) / kCapacityStep * kCapacityStep);
 }
 
 void clsSeries::FillValues(int32_t count, const RunFill& fill) {

@@ -64,7 +64,10 @@ class clsSeries {
   // The number of valid events.
   int32_t lValCounter() const { return count_; }
   // Sets the count, growing the capacity in steps of 10000 to hold it; never shrinks.
-  void lValCounter(int32_t vNewValue);
+  void lValCounter(int32_t vNewValue) {
+    if (vNewValue > capacity_) Grow(vNewValue);
+    count_ = vNewValue;
+  }
 
   // The current upper bound of the event indexes, a multiple of 10000.
   int32_t Capacity() const { return capacity_; }
@@ -137,6 +140,8 @@ class clsSeries {
     return static_cast<std::size_t>(index) - 1;
   }
   [[noreturn]] void ThrowOutOfRange(int32_t index) const;
+  // Raises the capacity to hold count events.
+  void Grow(int32_t count);
 
   // The side file's rule, the same arithmetic as its reading has always used: start +
   // (index - 1) * step; or the rule of whole seconds, the day and the fraction of the day as the
