@@ -304,6 +304,44 @@ float RoundToThousandths(float value) {
   return static_cast<float>(std::rint(static_cast<double>(value) * 1000.0) / 1000.0);
 }
 
+namespace {
+
+// The texts of the numbers 0 to 999 as whole parts ("7", "42", "999") and as thousandths
+// (".007", ".42", ".999", 0 none), at most four characters each, made when compiling.
+struct DigitGroups {
+  char text[1000][4] = {};
+  uint8_t length[1000] = {};
+};
+
+constexpr DigitGroups MakeWholes() {
+  DigitGroups groups;
+  for (int n = 1; n < 1000; ++n) {
+    const int digits = n >= 100 ? 3 : n >= 10 ? 2 : 1;
+    for (int i = digits - 1, rest = n; i >= 0; --i, rest /= 10) groups.text[n][i] = static_cast<char>('0' + rest % 10);
+    groups.length[n] = static_cast<uint8_t>(digits);
+  }
+  return groups;
+}
+
+constexpr DigitGroups MakeFractions() {
+  DigitGroups groups;
+  for (int n = 1; n < 1000; ++n) {
+    const char digits[3] = {static_cast<char>('0' + n / 100), static_cast<char>('0' + n / 10 % 10),
+                            static_cast<char>('0' + n % 10)};
+    int length = 3;
+    while (digits[length - 1] == '0') --length;
+    groups.text[n][0] = '.';
+    for (int i = 0; i < length; ++i) groups.text[n][i + 1] = digits[i];
+    groups.length[n] = static_cast<uint8_t>(length + 1);
+  }
+  return groups;
+}
+
+constexpr DigitGroups kWholes = MakeWholes();
+constexpr DigitGroups kFractions = MakeFractions();
+
+}  // namespace
+
 char* AppendThousandthsText(float value, char* out) {
   const double thousandths = std::rint(static_cast<double>(value) * 1000.0);
   if (!(std::fabs(thousandths) < 1e6)) return AppendNumberText(RoundToThousandths(value), out);
@@ -317,18 +355,13 @@ char* AppendThousandthsText(float value, char* out) {
     k = -k;
   }
   const int32_t whole = k / 1000;
-  int32_t fraction = k % 1000;
-  if (whole > 0) out = std::to_chars(out, out + 3, whole).ptr;
-  if (fraction == 0) return out;
-  *out++ = '.';
-  *out++ = static_cast<char>('0' + fraction / 100);
-  fraction %= 100;
-  if (fraction == 0) return out;
-  *out++ = static_cast<char>('0' + fraction / 10);
-  fraction %= 10;
-  if (fraction == 0) return out;
-  *out++ = static_cast<char>('0' + fraction);
-  return out;
+  const int32_t fraction = k % 1000;
+  if (whole > 0) {
+    std::memcpy(out, kWholes.text[whole], 4);
+    out += kWholes.length[whole];
+  }
+  std::memcpy(out, kFractions.text[fraction], 4);
+  return out + kFractions.length[fraction];
 }
 
 std::string IntegerText(int64_t value) {

@@ -43,7 +43,8 @@ std::string NumberText(float value);
 float RoundToThousandths(float value);
 // The number text of RoundToThousandths(value). Below 1000 in magnitude the thousandths have at
 // most six significant digits, which a single keeps exactly, so their text is written straight
-// from them; the same text as AppendNumberText gives, at a fraction of its cost.
+// from them; the same text as AppendNumberText gives, at a fraction of its cost. Writes as
+// AppendNumberText does.
 char* AppendThousandthsText(float value, char* out);
 
 // Plain decimal digits, "-" when negative.
