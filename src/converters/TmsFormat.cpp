@@ -80,13 +80,16 @@ void WriteTmsDataRecord(std::string& out, int32_t year, int32_t decade, int32_t 
   AppendRightAligned(out, year, 4);
   AppendRightAligned(out, decade, 4);
   AppendRightAligned(out, day, 4);
-  // Ten blanks, then the text: the field is the ten characters that end where the text ends,
-  // or with its tenth character when it is longer.
-  char field[10 + kMaxNumberText];
-  std::memset(field, ' ', 10);
+  // Each value's text at the right of ten characters, or its first ten when it is longer.
+  const std::size_t start = out.size();
+  out.resize(start + 10 * values.size());
+  char* field = out.data() + start;
   for (const float value : values) {
-    const auto length = static_cast<std::size_t>(AppendThousandthsText(value, field + 10) - (field + 10));
-    out.append(field + std::min<std::size_t>(length, 10), 10);
+    char text[kMaxNumberText];
+    const auto length = std::min<std::size_t>(static_cast<std::size_t>(AppendThousandthsText(value, text) - text), 10);
+    std::memset(field, ' ', 10 - length);
+    std::memcpy(field + 10 - length, text, length);
+    field += 10;
   }
   out += kEnd;
 }
