@@ -20,10 +20,37 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // that both routes always agree.
 constexpr int kMaxSignificant = 40;
 
-// The usual text, a plain decimal number such as "-12.5" or "1E-3", read by from_chars in
-// place. False when the text needs the general route: a blank, a "D" exponent or an exponent
-// letter from_chars left unread may continue the number; "inf", "nan" and out-of-range
-// values read differently.
+// The usual text, the whole of it "[-]digits[.digits]" with at most 15 digits: digits and
+// 10^fraction are then exact doubles, and their quotient is the correctly rounded value, as
+// from_chars would give it.
+bool ShortDecimal(std::string_view text, double& value) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  p += negative ? 1 : 0;
+  const char* const first = p;
+  uint64_t mantissa = 0;
+  // Digits beyond 19 may wrap the mantissa: such a text has more than 15 and is refused below.
+  for (unsigned d; p != end && (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) mantissa = mantissa * 10 + d;
+  std::ptrdiff_t fraction = 0;
+  const std::ptrdiff_t whole = p - first;
+  if (p != end && *p == '.') {
+    const char* const point = ++p;
+    for (unsigned d; p != end && (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) mantissa = mantissa * 10 + d;
+    fraction = p - point;
+  }
+  if (p != end || whole + fraction < 1 || whole + fraction > 15) return false;
+  value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  if (negative) value = -value;
+  return true;
+}
+
+// A plain decimal number at the start of the text, such as "+12.5" or "1E-3", read by
+// from_chars in place. False when the text needs the general route: a blank, a "D" exponent or
+// an exponent letter from_chars left unread may continue the number; "inf", "nan" and
+// out-of-range values read differently.
 bool PlainNumber(std::string_view text, double& value) {
   const char* const end = text.data() + text.size();
   const char* from = text.data();
@@ -34,32 +61,6 @@ bool PlainNumber(std::string_view text, double& value) {
   const auto endsNumber = [&](const char* stop) {
     return stop == end || !(IsSkipped(*stop) || *stop == 'e' || *stop == 'E' || *stop == 'd' || *stop == 'D');
   };
-
-  // Most texts have at most 15 digits and no exponent: digits and 10^fraction are then exact
-  // doubles, and their quotient is the correctly rounded value, as from_chars would give it.
-  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  uint64_t mantissa = 0;
-  const char* p = digits;
-  // Digits beyond 19 may wrap the mantissa: such a text has more than 15 and goes on below.
-  const auto readDigits = [&] {
-    for (unsigned d; p != end && (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) mantissa = mantissa * 10 + d;
-  };
-  readDigits();
-  const auto whole = p - digits;
-  std::ptrdiff_t fraction = 0;  // digits after the point
-  if (p != end && *p == '.') {
-    const char* const point = ++p;
-    readDigits();
-    fraction = p - point;
-  }
-  const auto count = whole + fraction;
-  if (count >= 1 && count <= 15 && endsNumber(p)) {
-    value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
-    if (negative) value = -value;
-    return true;
-  }
-
   const auto [stop, ec] = std::from_chars(from, end, value);
   return ec == std::errc() && stop - from <= kMaxSignificant && endsNumber(stop);
 }
@@ -68,6 +69,7 @@ bool PlainNumber(std::string_view text, double& value) {
 
 double LeadingNumber(std::string_view text) {
   double value;
+  if (ShortDecimal(text, value)) return value;
   return PlainNumber(text, value) ? value : LeadingNumberGeneral(text);
 }
 
