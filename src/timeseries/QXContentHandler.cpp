@@ -1,6 +1,7 @@
 #include "timeseries/QXContentHandler.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "common/DateTime.h"
@@ -156,6 +157,14 @@ bool ThreeDigitFields(std::string_view text, std::size_t firstWidth, int32_t fie
   return true;
 }
 
+// The second of the day of the usual "hh:mm:ss" within one day; false for any other text.
+bool SecondOfDay(std::string_view text, int32_t& second) {
+  int32_t fields[3];
+  if (!ThreeDigitFields(text, 2, fields)) return false;
+  second = fields[0] * 3600 + fields[1] * 60 + fields[2];
+  return second < 86400;
+}
+
 }  // namespace
 
 double QXDateValue(std::string_view text) {
@@ -232,7 +241,15 @@ void clsQXContentHandler::StartEvent(std::string_view qname, const SaxAttributes
     };
     const std::string_view date = get(0);
     const std::string_view time = get(1);
-    series.dtEventDate(k, EventDate(date) + QXTimeValue(time));
+    // The usual whole day and time of day go in as whole seconds: no division where the
+    // events follow one step.
+    const double day = EventDate(date);
+    int32_t second = 0;
+    if (SecondOfDay(time, second) && std::fabs(day) < 1e7 && day == std::trunc(day)) {
+      series.dtEventDate(k, static_cast<int64_t>(day), second);
+    } else {
+      series.dtEventDate(k, day + QXTimeValue(time));
+    }
     const std::string_view value = get(2);
     series.sngValues(k, EqualsNoCase(value, "nan") ? series.sngMissingValue : SingleOf("attribute \"value\" =", value));
     // A flag of 0 is what an event without one has.

@@ -55,6 +55,20 @@ class clsSeries {
     if (slot < regularCount_) StoreRegularInstants();
     instants_.Set(slot, vNewValue);
   }
+  // dtEventDate(Index, day + second / 86400) for a whole day within ten million days of the
+  // epoch and a second of that day (0 to 86399). The next instant of a rule of whole seconds
+  // is known by integers alone, without the division.
+  void dtEventDate(int32_t Index, int64_t day, int32_t second) {
+    const std::size_t slot = Slot(Index);
+    int64_t expected = 0;
+    if (slot == regularCount_ && secondsRule_ && regularCount_ >= 2 &&
+        !__builtin_mul_overflow(static_cast<int64_t>(slot), stepSecond_, &expected) &&
+        !__builtin_add_overflow(startSecond_, expected, &expected) && expected == day * 86400 + second) {
+      ++regularCount_;
+      return;
+    }
+    dtEventDate(Index, static_cast<double>(day) + static_cast<double>(second) / 86400.0);
+  }
 
   // The flag of event Index as a real number; error 6 when it lies outside the date range.
   double lFlag(int32_t Index) const;
