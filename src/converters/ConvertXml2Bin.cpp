@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,10 +131,19 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
                     (ownID ? " (" + object.whyEmpty + ": the location ID)" : ""));
       }
     }
+  });
+  // Made apart from the look-ups, so that the objects found before a failed look-up are sent.
+  RunStep(kProcedure, [&] {
     commands.resize(sent.size());
-    ParallelFor(sent.size(), RunThreads(), [&](std::size_t k) {
-      commands[k] = ObjectCommand(sent[k].object, sent[k].parameter, *sent[k].series);
-    });
+    try {
+      ParallelFor(sent.size(), RunThreads(), [&](std::size_t k) {
+        commands[k] = ObjectCommand(sent[k].object, sent[k].parameter, *sent[k].series);
+      });
+    } catch (...) {
+      // The objects made before the first one that failed are sent, as in order.
+      commands.erase(std::find(commands.begin(), commands.end(), std::string()), commands.end());
+      throw;
+    }
   });
   // The request holds the values now: the records' memory goes back before the server's turn.
   sent.clear();

@@ -134,11 +134,8 @@ bool clsSeries::FollowsRule(std::size_t slot, double value) {
     if (!wholeSeconds(value, seconds)) return false;
     stepSecond_ = seconds - startSecond_;
   } else {
-    int64_t offset = 0;
-    if (secondsRule_ && (__builtin_mul_overflow(static_cast<int64_t>(slot), stepSecond_, &offset) ||
-                         __builtin_add_overflow(startSecond_, offset, &offset))) {
-      return false;
-    }
+    int64_t ruleSecond = 0;
+    if (secondsRule_ && !RuleSecond(slot, ruleSecond)) return false;
     if (RegularInstant(slot) != value) return false;
   }
   ++regularCount_;

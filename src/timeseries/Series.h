@@ -60,14 +60,14 @@ class clsSeries {
   // is known by integers alone, without the division.
   void dtEventDate(int32_t Index, int64_t day, int32_t second) {
     const std::size_t slot = Slot(Index);
+    const int64_t seconds = day * 86400 + second;
     int64_t expected = 0;
-    if (slot == regularCount_ && secondsRule_ && regularCount_ >= 2 &&
-        !__builtin_mul_overflow(static_cast<int64_t>(slot), stepSecond_, &expected) &&
-        !__builtin_add_overflow(startSecond_, expected, &expected) && expected == day * 86400 + second) {
+    if (slot == regularCount_ && secondsRule_ && regularCount_ >= 2 && RuleSecond(slot, expected) &&
+        expected == seconds) {
       ++regularCount_;
       return;
     }
-    dtEventDate(Index, static_cast<double>(day) + static_cast<double>(second) / 86400.0);
+    dtEventDate(Index, SecondsInstant(seconds));
   }
 
   // The flag of event Index as a real number; error 6 when it lies outside the date range.
@@ -165,6 +165,11 @@ class clsSeries {
     return regularStart_ + static_cast<double>(static_cast<int32_t>(slot)) * regularStep_;
   }
   static double SecondsInstant(int64_t seconds);
+  // The whole second of the rule of whole seconds at slot; false where it leaves 64 bits.
+  bool RuleSecond(std::size_t slot, int64_t& seconds) const {
+    return !__builtin_mul_overflow(static_cast<int64_t>(slot), stepSecond_, &seconds) &&
+           !__builtin_add_overflow(startSecond_, seconds, &seconds);
+  }
   // True when value is the rule's instant of slot (at most regularCount_), the rule extended
   // to take it in where slot is the first past it.
   bool FollowsRule(std::size_t slot, double value);
