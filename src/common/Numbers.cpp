@@ -16,10 +16,6 @@ namespace {
 bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Significant digits that the general route keeps; a longer number text goes that way, so
-// that both routes always agree.
-constexpr int kMaxSignificant = 40;
-
 // The usual text, the whole of it "[-]digits[.digits]" with at most 15 digits: digits and
 // 10^fraction are then exact doubles, and their quotient is the correctly rounded value, as
 // from_chars would give it.
@@ -62,7 +58,7 @@ bool PlainNumber(std::string_view text, double& value) {
     return stop == end || !(IsSkipped(*stop) || *stop == 'e' || *stop == 'E' || *stop == 'd' || *stop == 'D');
   };
   const auto [stop, ec] = std::from_chars(from, end, value);
-  return ec == std::errc() && stop - from <= kMaxSignificant && endsNumber(stop);
+  return ec == std::errc() && endsNumber(stop);
 }
 
 }  // namespace
@@ -75,9 +71,16 @@ double LeadingNumber(std::string_view text) {
 
 double LeadingNumberGeneral(std::string_view text) {
   // Gather the accepted characters into a compact form that from_chars reads:
-  // [-]digits[.digits][e[-]digits]. Values in files rarely need more than a few dozen
-  // characters; longer digit runs keep their leading significant part and adjust the exponent.
-  char buf[128];
+  // [-]digits[e[-]digits]. Every significant digit is kept, since a digit far down can still
+  // decide the rounding. The form is never longer than the text and an exponent, so a text of
+  // the usual length needs no memory of its own.
+  char small[128];
+  std::string large;
+  char* buf = small;
+  if (text.size() + 24 > sizeof small) {
+    large.resize(text.size() + 24);
+    buf = large.data();
+  }
   std::size_t n = 0;
   std::size_t i = 0;
   const std::size_t size = text.size();
@@ -95,10 +98,10 @@ double LeadingNumberGeneral(std::string_view text) {
   }
   if (negative) buf[n++] = '-';
   const std::size_t mantissaStart = n;
-  long long exponentAdjust = 0;  // digits dropped before the point, or kept after it
+  long long exponentAdjust = 0;  // digits kept after the point
   bool anyDigit = false;
   bool seenPoint = false;
-  int significant = 0;
+  long long significant = 0;
   for (;; ++i, c = peek()) {
     if (c >= 0 && IsDigit(static_cast<char>(c))) {
       anyDigit = true;
@@ -106,13 +109,9 @@ double LeadingNumberGeneral(std::string_view text) {
         if (seenPoint) --exponentAdjust;  // leading zeros after the point scale down
         continue;
       }
-      if (significant < kMaxSignificant) {
-        buf[n++] = static_cast<char>(c);
-        ++significant;
-        if (seenPoint) --exponentAdjust;
-      } else if (!seenPoint) {
-        ++exponentAdjust;
-      }
+      buf[n++] = static_cast<char>(c);
+      ++significant;
+      if (seenPoint) --exponentAdjust;
     } else if (c == '.' && !seenPoint) {
       seenPoint = true;
     } else {
@@ -148,7 +147,7 @@ double LeadingNumberGeneral(std::string_view text) {
   if (magnitude > 400) throw Error(kErrOverflow);
   if (magnitude < -400) return negative ? -0.0 : 0.0;
   buf[n++] = 'e';
-  auto [end, ec] = std::to_chars(buf + n, buf + sizeof buf, exponent);
+  auto [end, ec] = std::to_chars(buf + n, buf + n + 22, exponent);
   (void)ec;
   double value = 0.0;
   auto result = std::from_chars(buf, end, value);

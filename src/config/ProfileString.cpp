@@ -37,9 +37,14 @@ std::optional<int32_t> LeadingInteger(std::string_view text) {
 
 }  // namespace
 
+std::optional<std::string> FindIniString(const std::string& section, const std::string& key,
+                                         const std::string& iniFile) {
+  return FindIniValue(section, key, iniFile, kMaxIniStringChars);
+}
+
 std::string ReadIniString(const std::string& section, const std::string& key, std::string_view defaultValue,
                           const std::string& iniFile) {
-  const auto value = FindIniValue(section, key, iniFile, kMaxIniStringChars);
+  const auto value = FindIniString(section, key, iniFile);
   if (!value || value->empty()) return std::string(defaultValue);
   return *value;
 }

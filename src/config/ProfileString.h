@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ inline constexpr std::size_t kMaxIniStringChars = 254;
 // The default for a missing or unreadable file, section or key, and for an empty value.
 std::string ReadIniString(const std::string& section, const std::string& key, std::string_view defaultValue,
                           const std::string& iniFile);
+
+// The key's value as ReadIniString finds it, but without a default: nothing for a missing or
+// unreadable file, section or key; the value otherwise, empty when the key line has none.
+std::optional<std::string> FindIniString(const std::string& section, const std::string& key, const std::string& iniFile);
 
 // The key's value read as a leading decimal integer after trimming blanks ("12abc" 12, "+7" 7,
 // "-5" -5, "1.9" 1). The default for a file that FileExists rejects (not opened then), a missing

@@ -57,6 +57,7 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
   if (!RequiredConversionTableExists(conversionTable, kProcedure)) return false;
   std::string table = conversionTable;
   RunStep(kProcedure, [&] { table = ResolveRelativePath(table); });
+  TableLookups lookups(table);
 
   std::string startUpDir, editNodeFile, programId;
   RunStep(kProcedure, [&] {
@@ -112,8 +113,7 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
       const std::string planHead = PlanMode ? "series " + IntegerText(++number) + ": " + series->sLocationID + " " +
                                                   series->sParameterID + " -> "
                                             : std::string();
-      const TableEntry parameter =
-          ReadTableEntry("Parameters bin", std::string(TrimBlanks(series->sParameterID)), table);
+      const TableEntry parameter = lookups.Read("Parameters bin", std::string(TrimBlanks(series->sParameterID)));
       if (parameter.value.empty()) {
         ReportMessage("Parameter: " + series->sParameterID + " not defined in [Parameter bin]", kStyleExclamation,
                       "ConvertXML2Bin", kLevelError);
@@ -121,7 +121,7 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
         continue;
       }
       ++qualified;
-      TableEntry object = ReadTableEntry("Locations bin", series->sLocationID, table);
+      TableEntry object = lookups.Read("Locations bin", series->sLocationID);
       const bool ownID = object.value.empty();
       if (ownID) object.value = series->sLocationID;
       sent.push_back({object.value, parameter.value, series.get()});
@@ -132,6 +132,7 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
       }
     }
   });
+  if (PlanMode) lookups.AddUnusedPlanLines();
   // Made apart from the look-ups, so that the objects found before a failed look-up are sent.
   RunStep(kProcedure, [&] {
     commands.resize(sent.size());

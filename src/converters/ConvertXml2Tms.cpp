@@ -110,8 +110,8 @@ struct TmsContent {
 };
 
 // The unit index of parameter p, by the unit text of its last series.
-int32_t UnitIndex(const TmsContent& content, int32_t p) {
-  return ReadIniInteger(kUnitsSection, content.parameters[static_cast<std::size_t>(p - 1)].units, 1, content.table);
+int32_t UnitIndex(const TmsContent& content, int32_t p, TableLookups& table) {
+  return table.ReadInteger(kUnitsSection, content.parameters[static_cast<std::size_t>(p - 1)].units, 1);
 }
 
 // Where one series goes, for the plan.
@@ -205,11 +205,11 @@ void WriteDataRecords(PlannedFile& out, const TmsContent& content, int32_t param
 
 // Writes the TMS file of one parameter, each step reported on its own; a step that fails ends
 // the file (its target stays as it was) without reports from the steps after it.
-void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t parameter) {
+void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t parameter, TableLookups& table) {
   std::optional<PlannedFile> out;
   RunStep(kProcedure, [&] { out.emplace(path); });
   const ParameterEntry& entry = content.parameters[static_cast<std::size_t>(parameter - 1)];
-  const int32_t unitIndex = UnitIndex(content, parameter);
+  const int32_t unitIndex = UnitIndex(content, parameter, table);
   const auto step = [&](auto&& body) {
     if (out && !RunStep(kProcedure, [&] { body(*out); })) out.reset();
   };
@@ -227,8 +227,8 @@ void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t pa
 }
 
 // Has the run-simulation file named in the table take the period of the time axis.
-void UpdateRunSimpFile(const TmsContent& content) {
-  const TableEntry path = ReadTableEntry(kFileSystemSection, kRunSimpKey, content.table);
+void UpdateRunSimpFile(const TmsContent& content, TableLookups& table) {
+  const TableEntry path = table.Read(kFileSystemSection, kRunSimpKey);
   if (path.value.empty()) {
     if (PlanMode) AddPlanLine("run-simulation file: left alone: " + path.whyEmpty);
     return;
@@ -248,6 +248,7 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
   content.inputFile = inputFile;
   content.table = conversionTable;
   RunStep(kProcedure, [&] { content.table = ResolveRelativePath(conversionTable); });
+  TableLookups table(content.table);
 
   // The series read before a failed parse are converted all the same.
   auto collection = std::make_shared<SeriesCollection>();
@@ -285,7 +286,7 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     RunStep(kProcedure, [&] {
       const int32_t l = locations.Of(series->sLocationID);
       const int32_t p = parameters.Of(series->sParameterID);
-      TableEntry index = ReadTableEntry(kLocationsSection, series->sLocationID, content.table);
+      TableEntry index = table.Read(kLocationsSection, series->sLocationID);
       if (!index.value.empty()) content.stations.push_back({index.value, series->sLocationID, l});
       if (PlanMode) {
         const auto column = static_cast<int32_t>(index.value.empty() ? 0 : content.stations.size());
@@ -299,12 +300,13 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
   // The TMS file of each parameter, by its ID.
   std::vector<TableEntry> files;
   for (const ParameterEntry& parameter : content.parameters) {
-    files.push_back(ReadTableEntry(kFilesSection, parameter.id, content.table));
+    files.push_back(table.Read(kFilesSection, parameter.id));
   }
   for (const SeriesPlace& place : places) {
     const TableEntry& file = files[static_cast<std::size_t>(place.p - 1)];
-    AddPlanLine(SeriesPlanLine(place, file, file.value.empty() ? 0 : UnitIndex(content, place.p)));
+    AddPlanLine(SeriesPlanLine(place, file, file.value.empty() ? 0 : UnitIndex(content, place.p, table)));
   }
+  if (PlanMode) table.AddUnusedPlanLines();
 
   if (content.stations.empty()) {
     ReportMessage("No valid tms locations found.", kStyleCritical, "Error:", kLevelError);
@@ -320,8 +322,8 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
       }
       continue;
     }
-    WriteTmsFile(file.value, content, p);
-    if (p == 1) RunStep(kProcedure, [&] { UpdateRunSimpFile(content); });
+    WriteTmsFile(file.value, content, p, table);
+    if (p == 1) RunStep(kProcedure, [&] { UpdateRunSimpFile(content, table); });
   }
   return true;
 }

@@ -56,8 +56,16 @@ std::string NoKeyText(std::string_view section, std::string_view key) {
   return "no key " + Quote(key) + " in [" + std::string(section) + "]";
 }
 
+std::string EmptyKeyText(std::string_view section, std::string_view key) {
+  return Quote(key) + " in [" + std::string(section) + "] is empty";
+}
+
 std::string BlankKeyText(std::string_view section, std::string_view key) {
   return Quote(key) + " in [" + std::string(section) + "] is blank";
+}
+
+std::string UnusedKeyText(std::string_view section, std::string_view key) {
+  return "table entry " + Quote(key) + " in [" + std::string(section) + "] is used by no series";
 }
 
 PlannedFile::PlannedFile(const std::string& path) {

@@ -25,9 +25,13 @@ void AddPlanNames(std::string_view what, std::span<const std::string> names);
 // "<what>: <count>, <first> to <last>" of day counts, or "<what>: none".
 std::string PlanTimesLine(std::string_view what, std::span<const double> times);
 
-// Why a table look-up gave nothing: `no key "K" in [S]`, or `"K" in [S] is blank`.
+// Why a table look-up gave nothing: `no key "K" in [S]`, `"K" in [S] is empty` (nothing after
+// its "="), or `"K" in [S] is blank` (blanks only).
 std::string NoKeyText(std::string_view section, std::string_view key);
+std::string EmptyKeyText(std::string_view section, std::string_view key);
 std::string BlankKeyText(std::string_view section, std::string_view key);
+// `table entry "K" in [S] is used by no series`.
+std::string UnusedKeyText(std::string_view section, std::string_view key);
 
 // An output file that a run which only plans never writes: an AtomicFile otherwise.
 class PlannedFile {

@@ -30,6 +30,11 @@ TEST(LeadingNumber, ReadsTheLeadingNumberOnly) {
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << '"' << c.text << '"';
   // Short decimals are exact, not merely close.
   EXPECT_EQ(static_cast<float>(LeadingNumber("-999.99")), -999.99f);
+  // Just above the halfway point between two singles, by the 41st digit: cut there, the text
+  // would round to even twice and give 8388608.
+  for (const char* text : {"8388608.5000000009313225746154785156250001", " 8388608.5000000009313225746154785156250001"}) {
+    EXPECT_EQ(static_cast<float>(LeadingNumber(text)), 8388609.0f) << '"' << text << '"';
+  }
   EXPECT_EQ(LeadingNumber("1.7976931348623157e308"), std::numeric_limits<double>::max());
   EXPECT_THROW(LeadingNumber("1e400"), Error);
   EXPECT_THROW(LeadingNumber("-2e308"), Error);
@@ -49,8 +54,7 @@ TEST(LeadingNumber, ShortcutAgreesWithTheGeneralRule) {
   const char* const texts[] = {
       "-0", "+.5", "-999.99", "1e+2", "1.5E+07", "2d-2", "3E", "3e-", "1e 2", "1\r2", "12abc", "1e5.5", "1e5e5",
       "12 ", "+", "-.", "+-5", "--5", "inf", "nan", "0x1A", "1e400", "-2e308", "1e-330", "5e-324", "0e500", "-0.0e-999",
-      // Halfway between two doubles up to the 40th digit, just above it after: the general
-      // rule keeps 40 significant digits, so the shortcut must leave such a text to it.
+      // Halfway between two doubles, and just above it only after the 40th digit.
       "9007199254740993", "9007199254740993.00000000000000000000000000001",
       "12345678901234567890123456789012345678901", "1e00000000000000000000000000000000000005",
   };

@@ -24,12 +24,12 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
 TEST(PlanTest, EachConversionOfTheSamples) {
   // The misspellings of a new user: a section without its s, a location and a key misspelt.
   const std::string kTypos =
-      "[Locations tms]\r\nOstburg=101\r\nVeldhoek=102\r\n[Parameters - tmsFile]\r\nQ.meting=discharge.tms\r\n"
+      "[Locations tms]\r\nOstbrug=\r\nOstburg=101\r\nVeldhoek=102\r\n[Parameters - tmsFile]\r\nQ.meting=discharge.tms\r\n"
       "[Parameters - tmsFiles]\r\nH.meting=level.tms\r\n[Ostrand File System]\r\nRunSimpFle=run.sim\r\n";
   const std::string kKelTypos = "[Locations]\nNumberOfLocations=2\n1 KelLocation=Dam\n2 KelLocation=weir\n"
                                 "[Parameters]\nNumberOfParameters=1\n1 KelParameter=Oxygen\n";
   const std::string kBinTypos = "[Ostrand File System]\nDataEditObjectID=Ostrand.DataEditServer\n"
-                                "[Parameters bin]\nQ.meting=DISCHARGE\n";
+                                "[Parameters bin]\nQ.meting=DISCHARGE\nH.meting=\n[Locations bin]\nOstbrug=  \n";
   const struct {
     std::vector<std::string> args;
     std::string out, err;  // "@" stands for the directory
@@ -39,6 +39,8 @@ TEST(PlanTest, EachConversionOfTheSamples) {
        "time axis (series 1): 4, 2024-03-01 00:00:00 to 2024-03-01 03:00:00\n"
        "series 1: Ostbrug Q.meting -> discharge.tms column 1 (station 101, Ostbrug, unit index 1)\n"
        "series 2: Veldhoek H.meting -> level.tms column 2 (station 102, Veldhoek, unit index 1)\n"
+       "table entry \"m3/s\" in [Parameters - tmsUnits] is used by no series\n"
+       "table entry \"mm/day\" in [Parameters - tmsUnits] is used by no series\n"
        "tms file: discharge.tms, parameter Q.meting, unit index 1, stations 2, no data in column 2\n"
        "run-simulation file: run.sim, line 6 \" 2023 1 2023 36\" becomes \" 2024 7 2024 7\"\n"
        "tms file: level.tms, parameter H.meting, unit index 1, stations 2, no data in column 1\n"
@@ -47,9 +49,10 @@ TEST(PlanTest, EachConversionOfTheSamples) {
       {{"flow.xml", "flow.tms", "/conversiontable", "typos.ini"},
        "input: @/flow.xml\nconversion: QX-XML to TMS (ConvertXml2Tms)\ntable: @/typos.ini\n"
        "time axis (series 1): 4, 2024-03-01 00:00:00 to 2024-03-01 03:00:00\n"
-       "series 1: Ostbrug Q.meting -> nowhere: no key \"Ostbrug\" in [Locations tms]; "
+       "series 1: Ostbrug Q.meting -> nowhere: \"Ostbrug\" in [Locations tms] is empty; "
        "no key \"Q.meting\" in [Parameters - tmsFiles]\n"
        "series 2: Veldhoek H.meting -> level.tms column 1 (station 102, Veldhoek, unit index 1)\n"
+       "table entry \"Ostburg\" in [Locations tms] is used by no series\n"
        "run-simulation file: left alone: the first parameter, Q.meting, has no TMS file: "
        "no key \"Q.meting\" in [Parameters - tmsFiles]\n"
        "tms file: level.tms, parameter H.meting, unit index 1, stations 1\n"
@@ -66,9 +69,9 @@ TEST(PlanTest, EachConversionOfTheSamples) {
       {{"flow.xml", "flow.bin", "/conversiontable", "bin.ini"},
        "input: @/flow.xml\nconversion: QX-XML to the data-edit server (ConvertXml2Bin)\ntable: @/bin.ini\n"
        "server: Ostrand.DataEditServer\nstart-up directory: @\nedit-node file: editnode.fnm\n"
-       "series 1: Ostbrug Q.meting -> object Ostbrug DISCHARGE, 4 values (no key \"Ostbrug\" in [Locations bin]: "
+       "series 1: Ostbrug Q.meting -> object Ostbrug DISCHARGE, 4 values (\"Ostbrug\" in [Locations bin] is blank: "
        "the location ID)\n"
-       "series 2: Veldhoek H.meting -> not sent: no key \"H.meting\" in [Parameters bin]\n"
+       "series 2: Veldhoek H.meting -> not sent: \"H.meting\" in [Parameters bin] is empty\n"
        "request: Ostrand.DataEditServer, objects 1\nresult: would be converted\n",
        "ConvertXML2Bin: Parameter: H.meting not defined in [Parameter bin]\nError: 1 of 2 succesfully written.\n"},
       {{"river.kel", "river.xml", "/conversiontable", "kel-table.ini"},
