@@ -68,6 +68,7 @@ class FileSystem {
 
 // The file system in use: the real one unless a test has put another in place.
 FileSystem& Fs();
+// The platform's own file system; each platform defines it in its own source.
 FileSystem& RealFileSystem();
 
 // Puts a file system in place for the life of this object.
