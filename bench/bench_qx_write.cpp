@@ -48,6 +48,8 @@ class TimingFileSystem : public FileSystem {
     renameSeconds += Seconds(start);
   }
   bool Remove(const std::string& path) override { return real_.Remove(path); }
+  std::unique_ptr<OutputFile> OpenStraight(const std::string& path) override { return real_.OpenStraight(path); }
+  std::optional<FileIdentity> Identify(const std::string& path) override { return real_.Identify(path); }
   std::optional<uint64_t> FileSize(const std::string& path) override { return real_.FileSize(path); }
   std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
 

@@ -30,7 +30,24 @@ std::string ReadWholeFile(const std::string& path) {
   return data;
 }
 
-AtomicFile::AtomicFile(const std::string& target) : target_(Fs().FinalTarget(target)) {
+bool SameFile(const std::string& a, const std::string& b) {
+  const std::optional<FileIdentity> first = Fs().Identify(a);
+  return first && first == Fs().Identify(b);
+}
+
+bool WritesStraight(const std::string& path) {
+  const std::optional<FileIdentity> identity = Fs().Identify(path);
+  return identity && identity->straight;
+}
+
+AtomicFile::AtomicFile(const std::string& target) {
+  file_ = Fs().OpenStraight(target);
+  if (file_) {
+    target_ = target;
+    straight_ = true;
+    return;
+  }
+  target_ = Fs().FinalTarget(target);
   file_ = Fs().CreateTemporary(target_, temporary_);
 }
 
@@ -58,14 +75,16 @@ void AtomicFile::Close() {
 }
 
 void AtomicFile::Commit() {
-  if (temporary_.empty()) throw Error(kErrBadFileName, "File already closed: " + target_);
+  if (finished_) throw Error(kErrBadFileName, "File already closed: " + target_);
   try {
     if (file_) {
       file_->Close();
       file_.reset();
     }
-    Fs().Rename(temporary_, target_);
+    // What went straight into its target is there already.
+    if (!straight_) Fs().Rename(temporary_, target_);
     temporary_.clear();
+    finished_ = true;
   } catch (...) {
     Discard();
     throw;
@@ -74,6 +93,7 @@ void AtomicFile::Commit() {
 
 void AtomicFile::Discard() noexcept {
   file_.reset();
+  finished_ = true;
   if (!temporary_.empty()) {
     Fs().Remove(temporary_);
     temporary_.clear();

@@ -33,6 +33,20 @@ class OutputFile {
   virtual void Close() = 0;
 };
 
+// What tells one file from another whatever names lead to it: device and inode on POSIX, volume
+// serial number and file index on Windows. A file that does not exist yet is told by the
+// directory it would be made in and its name there.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  std::string name;       // empty for a file that exists
+  bool straight = false;  // written straight rather than replaced (FileSystem::OpenStraight)
+
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index && name == other.name;
+  }
+};
+
 // Held until destroyed: see FileSystem::LockDirectoryOf.
 class DirectoryLock {
  public:
@@ -42,7 +56,8 @@ class DirectoryLock {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Opens a regular file for reading; a directory is error 75, a missing file 53.
+  // Opens a file for reading as `cat` does: a named pipe waits for its writer. A directory is
+  // error 75, a missing file 53.
   virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
   // The file that path finally names: the symbolic links at its end followed, so that writing it
   // leaves the links in place. A link to a missing file gives that file; a path that is no link,
@@ -52,6 +67,14 @@ class FileSystem {
   // exists, the new file has its mode bits and, where the process may set them, its owner and
   // group, so that renaming it over target changes the contents alone.
   virtual std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) = 0;
+  // Opens path for writing as it stands when it is to be written straight, as a shell redirection
+  // writes it: it exists and is no regular file or directory (a device, a named pipe, a terminal,
+  // a socket), or it names an open file of the process (standard output). Nothing otherwise: the
+  // file is replaced.
+  virtual std::unique_ptr<OutputFile> OpenStraight(const std::string& path) = 0;
+  // The identity of the file that path finally names, of the place it would be made in when it
+  // does not exist, or nothing when not even its directory exists.
+  virtual std::optional<FileIdentity> Identify(const std::string& path) = 0;
   // Renames from over to, replacing an existing file.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Removes a file; false when there was none or it could not be removed.
@@ -86,10 +109,17 @@ class ScopedFileSystem {
 // The whole contents of a file. Raises a file error.
 std::string ReadWholeFile(const std::string& path);
 
+// Whether two paths name one file (FileSystem::Identify), existing or to be made.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Whether writing path goes straight into it (FileSystem::OpenStraight) rather than replacing it.
+bool WritesStraight(const std::string& path);
+
 // An output file that appears at its target completely or not at all: written to a temporary
 // file beside the target, renamed over it by Commit. Without Commit the temporary file is
 // removed and the target is untouched. A target that is a symbolic link is written through it:
-// the file it finally names is replaced, the link stays.
+// the file it finally names is replaced, the link stays. A target that is written straight (a
+// device, a pipe, standard output) takes the bytes as they come; Commit closes it.
 class AtomicFile {
  public:
   explicit AtomicFile(const std::string& target);
@@ -106,13 +136,16 @@ class AtomicFile {
   void Commit();
   // Closes and removes the temporary file; the target is untouched.
   void Discard() noexcept;
-  // The file replaced: the final target of the name given.
+  // The file replaced: the final target of the name given; the name itself when written straight.
   const std::string& Target() const { return target_; }
+  bool Straight() const { return straight_; }
 
  private:
   std::string target_;
+  bool straight_ = false;
   std::string temporary_;
   std::unique_ptr<OutputFile> file_;
+  bool finished_ = false;  // committed or discarded
 };
 
 // Writes data to path completely or not at all.

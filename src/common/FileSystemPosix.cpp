@@ -130,6 +130,52 @@ std::optional<std::string> ReadLink(const std::string& path) {
   }
 }
 
+// Where the symbolic link path leads, a relative link read from the directory that holds it;
+// nothing when path is no link or cannot be read.
+std::optional<std::string> FollowLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::nullopt;
+  const std::optional<std::string> link = ReadLink(path);
+  if (!link || link->empty()) return std::nullopt;
+  const auto slash = path.find_last_of('/');
+  return link->front() == '/' || slash == std::string::npos ? *link : path.substr(0, slash + 1) + *link;
+}
+
+// The kernel gives up after 40 links in one path; so does this.
+constexpr int kMaxLinks = 40;
+
+// The descriptor of the process that path names when a link on its way lies in the process's own
+// descriptor directory (/dev/stdout, /dev/fd/N, /proc/self/fd/N). Writing must go through that
+// descriptor: opened afresh, a file that standard output appends to would be written from its
+// start, and a pipe's link leads to no path at all.
+std::optional<int> OwnDescriptor(const std::string& path) {
+  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd";
+  std::string current = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    const std::optional<std::string> next = FollowLink(current);
+    if (!next) return std::nullopt;
+    char resolved[PATH_MAX];
+    if (::realpath(DirectoryOf(current).c_str(), resolved) != nullptr && own == resolved) {
+      const std::string number = current.substr(current.find_last_of('/') + 1);
+      if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+      }
+      return std::stoi(number);
+    }
+    current = *next;
+  }
+  return std::nullopt;
+}
+
+FileIdentity IdentityOf(const struct stat& st, std::string name = {}) {
+  FileIdentity identity;
+  identity.volume = static_cast<uint64_t>(st.st_dev);
+  identity.index = static_cast<uint64_t>(st.st_ino);
+  identity.name = std::move(name);
+  identity.straight = identity.name.empty() && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  return identity;
+}
+
 // Gives the open file fd the owner, group and mode bits of st as far as the process may: the
 // group alone when the owner cannot be given, the process's own when neither can.
 void TakeOwnerAndMode(int fd, const struct stat& st) {
@@ -155,12 +201,13 @@ class PosixDirectoryLock : public DirectoryLock {
 class PosixFileSystem : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    // Opening a FIFO without a writer would block for ever: open without waiting, then
-    // give reads their ordinary blocking behaviour back.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // A named pipe is opened as `cat` opens it, waiting for its writer: opened without waiting,
+    // it would read an end of file whenever the writer starts a moment later.
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) throw FileError(errno, path);
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
       const int e = errno;
@@ -176,17 +223,49 @@ class PosixFileSystem : public FileSystem {
 
   std::string FinalTarget(const std::string& path) override {
     std::string current = path;
-    // The kernel gives up after 40 links in one path; so does this.
-    for (int links = 0; links <= 40; ++links) {
-      struct stat st {};
-      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
-      const std::optional<std::string> link = ReadLink(current);
-      if (!link || link->empty()) return current;
-      const auto slash = current.find_last_of('/');
-      // A relative link is read from the directory that holds it.
-      current = link->front() == '/' || slash == std::string::npos ? *link : current.substr(0, slash + 1) + *link;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+      std::optional<std::string> next = FollowLink(current);
+      if (!next) return current;
+      current = std::move(*next);
     }
     throw DetailedError(kErrPathFileAccess, path + ": " + std::strerror(ELOOP));
+  }
+
+  std::unique_ptr<OutputFile> OpenStraight(const std::string& path) override {
+    if (const std::optional<int> own = OwnDescriptor(path)) {
+      const int fd = ::fcntl(*own, F_DUPFD_CLOEXEC, 0);
+      if (fd < 0) throw FileError(errno, path);
+      return std::make_unique<PosixOutputFile>(fd, path);
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return nullptr;
+    // As it stands: no truncation, no new mode or owner. A pipe's open waits for its reader.
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw FileError(errno, path);
+    return std::make_unique<PosixOutputFile>(fd, path);
+  }
+
+  std::optional<FileIdentity> Identify(const std::string& path) override {
+    if (path.empty()) return std::nullopt;
+    struct stat st {};
+    if (const std::optional<int> own = OwnDescriptor(path)) {
+      if (::fstat(*own, &st) != 0) return std::nullopt;
+      FileIdentity identity = IdentityOf(st);
+      identity.straight = true;
+      return identity;
+    }
+    if (::stat(path.c_str(), &st) == 0) return IdentityOf(st);
+    std::string target;
+    try {
+      target = FinalTarget(path);
+    } catch (const Error&) {
+      return std::nullopt;
+    }
+    if (::stat(DirectoryOf(target).c_str(), &st) != 0) return std::nullopt;
+    return IdentityOf(st, target.substr(target.find_last_of('/') + 1));
   }
 
   std::unique_ptr<OutputFile> CreateTemporary(const std::string& target, std::string& temporaryPath) override {
@@ -209,7 +288,7 @@ class PosixFileSystem : public FileSystem {
       }
       if (errno == EEXIST) continue;
       if (errno == ENOENT) {
-        throw DetailedError(kErrPathNotFound, DirectoryOf(target));
+        throw DetailedError(kErrPathNotFound, target + ": no directory " + DirectoryOf(target));
       }
       throw FileError(errno, target);
     }

@@ -11,6 +11,7 @@
 #include "common/Text.h"
 #include "converters/Converters.h"
 #include "converters/QXOutput.h"
+#include "converters/RunFiles.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
@@ -110,6 +111,10 @@ bool ConvertAbr2XML(const std::string& inputFile, const std::string& outputFile,
     return false;
   }
   return RunReportingErrors(kProcedure, [&] {
+    RunFiles files;
+    files.reads = {{inputFile, "input"}};
+    files.AddQXOutput(outputFile);
+    CheckRunFiles(files);
     const SeriesBlock block = ReadAbrFile(inputFile);
     if (PlanMode) {
       AddPlanNames("location", block.sLocationIDs);

@@ -11,6 +11,7 @@
 #include "converters/ConversionTable.h"
 #include "converters/Converters.h"
 #include "converters/QXOutput.h"
+#include "converters/RunFiles.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
@@ -96,6 +97,10 @@ void PlanEntries(KelFileAccess& kel, const std::string& inputFile, const Entries
 
 bool ConvertKel2XML(const std::string& inputFile, const std::string& outputFile, const std::string& conversionTable) {
   return RunReportingErrors(kProcedure, [&] {
+    RunFiles files;
+    files.reads = {{inputFile, "input"}, {conversionTable, "conversion table"}};
+    files.AddQXOutput(outputFile);
+    CheckRunFiles(files);
     const std::unique_ptr<KelFileAccess> kel = CreateKelFileAccess();
     kel->OpenFiles(inputFile, inputFile, true, true);
     if (!kel->FileItem(1).Exists) return false;

@@ -11,6 +11,7 @@
 #include "config/ProfileString.h"
 #include "converters/ConversionTable.h"
 #include "converters/Converters.h"
+#include "converters/RunFiles.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
@@ -68,16 +69,25 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
     if (startUpDir.empty()) startUpDir = Fs().CurrentDirectory();
   });
   startUpDir = std::string(TrimBlanks(startUpDir));
+  const std::string notFound = "EditNodeFnm file not found: " + editNodeFile;
   if (startUpDir.empty()) {
-    ReportError("EditNodeFnm file not found: " + editNodeFile);
+    ReportError(notFound + ": StartUpDir in [" + kFileSystemSection + "] of " + table + " is blank");
     return false;
   }
   const char separator = Separator(kHostPathStyle);
   if (startUpDir.back() == separator) startUpDir.pop_back();
   if (!FileExists(startUpDir + separator + editNodeFile)) {
-    ReportError("EditNodeFnm file not found: " + editNodeFile);
+    ReportError(notFound + ": looked for in " + (startUpDir.empty() ? std::string(1, separator) : startUpDir));
     return false;
   }
+  const bool apart = RunStep(kProcedure, [&] {
+    RunFiles files;
+    files.AddQXInput(inputFile);
+    files.reads.push_back({table, "conversion table"});
+    files.rewrites = {{startUpDir + separator + editNodeFile, "edit-node file"}};
+    CheckRunFiles(files);
+  });
+  if (!apart) return false;
   // Program identifiers are taken without surrounding blanks.
   programId = std::string(TrimBlanks(programId));
   if (programId.empty()) {

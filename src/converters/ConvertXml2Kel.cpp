@@ -12,6 +12,7 @@
 #include "common/QXNames.h"
 #include "common/Text.h"
 #include "converters/Converters.h"
+#include "converters/RunFiles.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"
 #include "diagnostics/RunState.h"
@@ -83,6 +84,13 @@ void PlaceValues(const SeriesCollection& series, const IdIndex& locations, const
 // Each step reports its own error and the conversion goes on with the next; a step whose
 // inputs an earlier failure left unset does not run, and without a block WriteAll is not called.
 bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile) {
+  const bool apart = RunStep(kProcedure, [&] {
+    RunFiles files;
+    files.AddQXInput(inputFile);
+    files.writes = {{outputFile, "output"}};
+    CheckRunFiles(files);
+  });
+  if (!apart) return false;
   std::shared_ptr<SeriesCollection> series = std::make_shared<SeriesCollection>();
   RunStep(kProcedure, [&] {
     QXReadResult read = ReadQXFile(inputFile);
@@ -91,9 +99,11 @@ bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile)
   });
 
   std::optional<std::vector<double>> times;
+  std::string noEvents;  // why there are no times; the records are emptied as they are placed
   RunStep(kProcedure, [&] {
     if (series->Count() == 0) throw DetailedError(kErrSubscript, "no series in " + inputFile);
     const clsSeries& first = *series->Item(1);
+    if (first.lValCounter() <= 0) noEvents = NoEventsText(inputFile, first);
     std::vector<double> t(static_cast<std::size_t>(std::max(first.lValCounter(), 0)));
     for (std::size_t i = 0; i < t.size(); ++i) t[i] = first.dtEventDate(static_cast<int32_t>(i + 1));
     times = std::move(t);
@@ -135,6 +145,7 @@ bool ConvertXml2Kel(const std::string& inputFile, const std::string& outputFile)
   if (!block) return false;
   bool written = false;
   RunStep(kProcedure, [&] {
+    if (block->lTimeCount == 0) throw DetailedError(kErrSubscript, noEvents);
     const double startTime = block->Time(1);
     const double endTime = block->Time(block->lTimeCount);
     if (PlanMode) {

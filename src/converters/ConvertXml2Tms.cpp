@@ -15,6 +15,8 @@
 #include "config/ProfileString.h"
 #include "converters/ConversionTable.h"
 #include "converters/Converters.h"
+#include "converters/PlannedFile.h"
+#include "converters/RunFiles.h"
 #include "converters/RunSimpFile.h"
 #include "converters/TenDaySteps.h"
 #include "converters/TmsFormat.h"
@@ -100,6 +102,7 @@ struct TmsContent {
   std::string inputFile;
   std::string table;
   std::vector<double> axis;  // the event dates of the first series
+  std::string noEvents;      // why the axis is empty
   std::vector<TmsStation> stations;
   std::vector<ParameterEntry> parameters;
   std::unordered_map<uint64_t, Cell> cells;  // by CellKey
@@ -234,8 +237,7 @@ void UpdateRunSimpFile(const TmsContent& content, TableLookups& table) {
     return;
   }
   if (content.axis.empty()) {
-    throw DetailedError(kErrSubscript, "no period for " + path.value + ": the first series of " + content.inputFile +
-                                           " has no events");
+    throw DetailedError(kErrSubscript, "no period for " + path.value + ": " + content.noEvents);
   }
   WriteRunSimpFile(path.value, content.axis.front(), content.axis.back());
 }
@@ -262,7 +264,8 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     if (collection->Count() == 0) throw DetailedError(kErrSubscript, inputFile + " holds no series");
     const clsSeries& first = *collection->Item(1);
     if (first.lValCounter() == 0) {
-      throw DetailedError(kErrSubscript, "the first series of " + inputFile + " has no events");
+      content.noEvents = NoEventsText(inputFile, first);
+      throw DetailedError(kErrSubscript, content.noEvents);
     }
     content.axis.resize(static_cast<std::size_t>(first.lValCounter()));
     for (int32_t i = 1; i <= first.lValCounter(); ++i) content.axis[i - 1] = first.dtEventDate(i);
@@ -312,6 +315,21 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     ReportMessage("No valid tms locations found.", kStyleCritical, "Error:", kLevelError);
     return false;
   }
+  const bool apart = RunStep(kProcedure, [&] {
+    RunFiles written;
+    written.AddQXInput(inputFile);
+    written.reads.push_back({content.table, "conversion table"});
+    for (const TableEntry& file : files) {
+      if (!file.value.empty()) written.writes.push_back({file.value, "TMS file"});
+    }
+    // The run-simulation file follows the first parameter's TMS file.
+    if (!files.front().value.empty()) {
+      const TableEntry runSimp = ReadTableEntry(kFileSystemSection, kRunSimpKey, content.table);
+      if (!runSimp.value.empty()) written.rewrites.push_back({runSimp.value, "run-simulation file"});
+    }
+    CheckRunFiles(written);
+  });
+  if (!apart) return false;
 
   for (int32_t p = 1; p <= static_cast<int32_t>(content.parameters.size()); ++p) {
     const TableEntry& file = files[static_cast<std::size_t>(p - 1)];

@@ -8,6 +8,7 @@
 #include "common/LineReader.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "converters/PlannedFile.h"
 #include "converters/TenDaySteps.h"
 #include "diagnostics/Plan.h"
 #include "diagnostics/ReportMessage.h"

@@ -5,7 +5,6 @@
 #include "common/DateTime.h"
 #include "common/Error.h"
 #include "common/Numbers.h"
-#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
@@ -66,18 +65,6 @@ std::string BlankKeyText(std::string_view section, std::string_view key) {
 
 std::string UnusedKeyText(std::string_view section, std::string_view key) {
   return "table entry " + Quote(key) + " in [" + std::string(section) + "] is used by no series";
-}
-
-PlannedFile::PlannedFile(const std::string& path) {
-  if (!PlanMode) file_.emplace(path);
-}
-
-void PlannedFile::Write(std::string_view text) {
-  if (file_) file_->Write(text);
-}
-
-void PlannedFile::Commit() {
-  if (file_) file_->Commit();
 }
 
 }  // namespace tidemill

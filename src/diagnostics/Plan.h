@@ -3,13 +3,10 @@
 // them at the end of the run.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "common/FileSystem.h"
 
 namespace tidemill {
 
@@ -32,16 +29,5 @@ std::string EmptyKeyText(std::string_view section, std::string_view key);
 std::string BlankKeyText(std::string_view section, std::string_view key);
 // `table entry "K" in [S] is used by no series`.
 std::string UnusedKeyText(std::string_view section, std::string_view key);
-
-// An output file that a run which only plans never writes: an AtomicFile otherwise.
-class PlannedFile {
- public:
-  explicit PlannedFile(const std::string& path);
-  void Write(std::string_view text);
-  void Commit();
-
- private:
-  std::optional<AtomicFile> file_;
-};
 
 }  // namespace tidemill

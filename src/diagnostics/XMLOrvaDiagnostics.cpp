@@ -99,6 +99,7 @@ bool clsXMLOrvaDiagnostics::Flush() {
   if (fileName_.empty()) return false;
   try {
     if (!open_) throw Error(kErrObjectNotSet);
+    if (withheld_) throw *withheld_;
     WriteFileAtomically(fileName_, Document());
     Release();
     return true;

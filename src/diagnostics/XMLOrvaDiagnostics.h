@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/Error.h"
 #include "common/QXNames.h"
 
 namespace tidemill {
@@ -29,6 +31,9 @@ class clsXMLOrvaDiagnostics {
   // on standard error with every line of the log after it.
   bool Flush();
   const std::string& FileName() const { return fileName_; }
+  // Keeps the file from being written (it is one the run reads or writes otherwise): Flush
+  // reports why instead, with the run's lines, on standard error.
+  void Withhold(Error why) { withheld_ = std::move(why); }
   // Replaces the local clock that stamps each line (tests: a fixed or a failing time).
   void SetClock(std::function<double()> clock) { clock_ = std::move(clock); }
 
@@ -48,6 +53,7 @@ class clsXMLOrvaDiagnostics {
   bool flushed_ = false;
   int reporting_ = 0;  // depth of error reports made from inside AddLine
   std::function<double()> clock_;  // LocalNow when empty
+  std::optional<Error> withheld_;
 };
 
 }  // namespace tidemill

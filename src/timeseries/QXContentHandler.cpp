@@ -439,8 +439,21 @@ Error clsQXContentHandler::InElement(const Error& error, std::string_view elemen
 
 bool HasSideFile(const std::string& path) {
   const std::string bin = SiblingPath(path, ".bin");
-  // A QX-XML file named *.bin is in XML form: it cannot be its own side file.
-  return bin != path && FileExists(bin) && Fs().FileSize(bin).value_or(0) > 0;
+  // A QX-XML file named *.bin, or reached through a link named so, is in XML form: it cannot be
+  // its own side file.
+  return FileExists(bin) && !SameFile(bin, path) && Fs().FileSize(bin).value_or(0) > 0;
+}
+
+std::string NoEventsText(const std::string& path, const clsSeries& first) {
+  std::string text = "the first series of " + path + " has no events";
+  int32_t step = 0;
+  try {
+    step = first.Timestep();
+  } catch (const Error&) {
+    // A step too large for its header is no regular one.
+  }
+  if (step != 0 && !HasSideFile(path)) text += ", and its side file " + SiblingPath(path, ".bin") + " is missing";
+  return text;
 }
 
 QXReadResult ReadQXFile(const std::string& path) { return ReadQXFile(path, QXReadOptionsFromEnvironment()); }

@@ -114,6 +114,10 @@ struct QXReadResult {
 // bytes beside it.
 bool HasSideFile(const std::string& path);
 
+// "the first series of <path> has no events", and, when its header gives a regular time step as
+// the binary form does but there is no side file, ", and its side file <path.bin> is missing".
+std::string NoEventsText(const std::string& path, const clsSeries& first);
+
 // How a QX-XML file is read: on how many threads, and from which size on.
 struct QXReadOptions {
   unsigned threads = 1;             // 1: the serial reader

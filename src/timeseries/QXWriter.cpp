@@ -257,6 +257,11 @@ void WriteDocument(const SeriesBlock& block, int32_t seriesType, const std::opti
 // removes an old side file in XML form. Either file may be reached through a symbolic link: the
 // files the links name are replaced or removed, the links stay.
 void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* side) {
+  // A device or a pipe has no side file beside it to write or remove.
+  if (xmlOut.Straight()) {
+    xmlOut.Commit();
+    return;
+  }
   const std::string sideTarget = Fs().FinalTarget(sideFile);
   // Both files are written and made durable before either replaces its target. The side file
   // goes first, so the XML never appears without the values it refers to.
@@ -286,7 +291,7 @@ void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* si
 // "output: <file>, <n> series, binary form, values in <side file> (...)" or "..., XML form (why)".
 std::string OutputPlanLine(const std::string& fileName, const std::string& sideFile, const SeriesBlock& block,
                            const Selection* selection, bool binaryAsked, const std::optional<int64_t>& step,
-                           bool writeBinary) {
+                           bool straight, bool writeBinary) {
   int64_t series = 0;
   for (int32_t l = 1; l <= block.lLocationCount; ++l) {
     for (int32_t p = 1; p <= block.lParameterCount; ++p) {
@@ -299,6 +304,7 @@ std::string OutputPlanLine(const std::string& fileName, const std::string& sideF
   }
   line += "XML form (";
   if (!binaryAsked) return line + "debug mode)";
+  if (straight) return line + "not a regular file)";
   if (block.lTimeCount < 2) return line + "fewer than 2 times)";
   return line + (step ? "every time the same)" : "times not equidistant)");
 }
@@ -334,8 +340,10 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
     // Repeated times (a step of 0) are written as equidistant, but a side file of them could not
     // be read back: the reader divides the period by the step.
     const bool binaryAsked = WriteBinary;
-    if (!step || *step == 0) WriteBinary = false;
-    if (WriteBinary && Fs().FinalTarget(sideFile) == Fs().FinalTarget(FileName)) {
+    // A device or a pipe takes the XML form: its side file would be a new file beside it.
+    const bool straight = WritesStraight(FileName);
+    if (!step || *step == 0 || straight) WriteBinary = false;
+    if (WriteBinary && SameFile(sideFile, FileName)) {
       throw DetailedError(kErrPathFileAccess, FileName + " would be its own side file");
     }
     if (WriteBinary) {
@@ -357,7 +365,7 @@ bool clsOrvaQXTimeSeries::Write_QX_XML_File(const std::string& FileName, const S
       WriteDocument(block, SeriesType, step, selection, values, dropped);
       AddPlanLine(PlanTimesLine("times", std::span<const double>(block.dtTimes.data(),
                                                                  static_cast<std::size_t>(block.lTimeCount))));
-      AddPlanLine(OutputPlanLine(FileName, sideFile, block, selection, binaryAsked, step, WriteBinary));
+      AddPlanLine(OutputPlanLine(FileName, sideFile, block, selection, binaryAsked, step, straight, WriteBinary));
       ErrorMessage.clear();
       return true;
     }

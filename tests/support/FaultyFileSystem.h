@@ -42,6 +42,12 @@ class FaultyFileSystem : public FileSystem {
     if (failCreate && Hits(target)) throw FileError(EACCES, target);
     return std::make_unique<Output>(*this, RealFileSystem().CreateTemporary(target, temporaryPath), target);
   }
+  std::unique_ptr<OutputFile> OpenStraight(const std::string& path) override {
+    auto file = RealFileSystem().OpenStraight(path);
+    if (!file) return nullptr;
+    return std::make_unique<Output>(*this, std::move(file), path);
+  }
+  std::optional<FileIdentity> Identify(const std::string& path) override { return RealFileSystem().Identify(path); }
   void Rename(const std::string& from, const std::string& to) override {
     if (failRename && Hits(to)) throw FileError(EACCES, to);
     RealFileSystem().Rename(from, to);
