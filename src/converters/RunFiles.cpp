@@ -29,7 +29,9 @@ void RunFiles::AddQXInput(const std::string& path) {
 
 void RunFiles::AddQXOutput(const std::string& path) {
   writes.push_back({path, "output"});
-  if (!WritesStraight(path)) writes.push_back({SiblingPath(path, ".bin"), "side file of the output"});
+  // An output that is its own side file is the writer's to refuse in binary form.
+  const std::string side = SiblingPath(path, ".bin");
+  if (!WritesStraight(path) && !SameFile(side, path)) writes.push_back({side, "side file of the output"});
 }
 
 void CheckRunFiles(const RunFiles& files) {

@@ -61,7 +61,7 @@ TEST(AtomicFile, WritesThroughSymbolicLinks) {
   } rows[] = {
       {"chain", "d/file", "no error"},
       {"dangling", "d/new", "no error"},
-      {"nodir", "", "Error 76 (Path not found: @/none)"},
+      {"nodir", "", "Error 76 (Path not found: @/none/x: no directory @/none)"},
       {"loop", "", "Error 75 (Path/File access error: @/loop: Too many levels of symbolic links)"},
   };
   for (const auto& row : rows) {

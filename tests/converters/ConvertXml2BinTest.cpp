@@ -92,8 +92,8 @@ TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
   } rows[] = {
       {kOk, kFive, "", {}, {"false", "48|ConvertXml2Bin|No ConversionTable file specified."}},
       {kOk, kFive, "none.ini", {}, {"false", "16|Error:|ConversionTable file not found: $/none.ini"}},
-      {"StartUpDir=  \nEditNodeFnm=e.fnm", kFive, "t.ini", {}, {"false", notFound + "e.fnm"}},
-      {"EditNodeFnm=model/e.fnm ", kFive, "t.ini", {}, {"false", notFound + "model/e.fnm "}},
+      {"StartUpDir=  \nEditNodeFnm=e.fnm", kFive, "t.ini", {}, {"false", notFound + "e.fnm: StartUpDir in [Ostrand File System] of $/t.ini is blank"}},
+      {"EditNodeFnm=model/e.fnm ", kFive, "t.ini", {}, {"false", notFound + "model/e.fnm : looked for in $"}},
       {"EditNodeFnm=model/e.fnm\nDataEditObjectID=  ", "<", "t.ini", {},
        {"false", "16|Error:|DataEditObjectID identification not defined."}},
       {"StartUpDir=$/model\nEditNodeFnm=e.fnm\nDataEditObjectID=No.Such", kFive, "t.ini", {},

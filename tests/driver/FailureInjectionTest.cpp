@@ -1,15 +1,19 @@
 // Every file the program writes, failing at each step of its write: whole runs through RunMain
 // with the real converters, the faults put in at the file-system seam. A failed write must leave
 // the previous file byte for byte, no temporary file, and exactly the reports of its rules.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "driver/Main.h"
 #include "support/DriverSupport.h"
@@ -113,8 +117,9 @@ Outcome RunWith(const Output& output, const TempDir& dir, const std::function<vo
   return outcome;
 }
 
-TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOnly) {
-  const Output outputs[] = {
+// Every file the program writes, the run that writes it and what it reports.
+const std::vector<Output>& Outputs() {
+  static const std::vector<Output> outputs = {
       {"QX-XML, XML form",
        {{"in.abr", kAbr}, {"out.xml", "old xml"}, {"out.bin", "old side file"}},
        {"in.abr", "out.xml", "/debug"},
@@ -178,8 +183,11 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
         "48|Error message|Object 2, ID B PM: edit-node file not rewritten: {D}",
         "16|Error:|Could not write the data to then bin file.", kNotConverted}},
   };
+  return outputs;
+}
 
-  for (const Output& output : outputs) {
+TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOnly) {
+  for (const Output& output : Outputs()) {
     SCOPED_TRACE(output.kind);
     const TempDir dir, elsewhere;
     // The size the target has when nothing fails.
@@ -245,6 +253,57 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
     const Outcome full = RunWith(output, dir, [size](FaultyFileSystem& f) { f.failWriteAfter = size; });
     EXPECT_EQ(full.boxes, output.written);
     EXPECT_EQ(full.targetSize, clean.targetSize);
+  }
+}
+
+// A named pipe and (as root) a device node as the target: written straight into, never replaced,
+// with nothing made beside it; a QX-XML file that is no regular file takes the XML form. The
+// run-simulation and edit-node files are read before they are written, which a pipe cannot serve.
+TEST(FailureInjectionTest, DevicesAndPipesAreWrittenStraight) {
+  for (const Output& output : Outputs()) {
+    if (output.target == "run.sim" || output.target == "editnode.fnm") continue;
+    for (const bool device : {false, true}) {
+      if (device && ::geteuid() != 0) continue;
+      SCOPED_TRACE(std::string(output.kind) + (device ? ", device" : ", pipe"));
+      const TempDir dir;
+      for (const auto& [name, contents] : output.files) dir.Write(name, ReplaceAll(contents, "@", dir.Path()));
+      const std::string target = dir.File(output.target);
+      std::filesystem::remove(target);
+      ASSERT_EQ(device ? ::mknod(target.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) : ::mkfifo(target.c_str(), 0666), 0);
+      struct stat before {}, after {};
+      ASSERT_EQ(::stat(target.c_str(), &before), 0);
+      std::string received;
+      std::thread reader;
+      if (!device) {
+        reader = std::thread([&] {
+          const int fd = ::open(target.c_str(), O_RDONLY);
+          char buffer[4096];
+          for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+          ::close(fd);
+        });
+      }
+      FaultyFileSystem fs;
+      fs.currentDirectory = dir.Path();
+      testing::BoxRecorder recorder;
+      {
+        ScopedFileSystem scope(fs);
+        EXPECT_EQ(RunMain(output.args), 0);
+      }
+      if (!device) {
+        ::close(::open(target.c_str(), O_WRONLY | O_NONBLOCK));  // a reader that was never written to
+        reader.join();
+        EXPECT_NE(received, "");
+      }
+      Strings expected = output.written;
+      if (output.target == "out.xml") std::replace(expected.begin(), expected.end(), kBinaryForm, kXmlForm);
+      EXPECT_EQ(recorder.boxes, expected);
+      ASSERT_EQ(::stat(target.c_str(), &after), 0);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+      std::string listing;
+      for (const auto& [name, contents] : output.files) listing += (listing.empty() ? "" : " ") + name;
+      EXPECT_EQ(dir.Listing(), listing);
+    }
   }
 }
 

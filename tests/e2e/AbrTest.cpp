@@ -33,13 +33,6 @@ TEST(AbrTest, Conversions) {
                 kModule},
         kNotConvertedLine},
        " | diag.xml in.abr"},
-      // The writer's failure is reported with its reason; "$" stands for the directory.
-      {"20060315120000 1\r\n", "nodir/out.xml", true,
-       {kXmlFormLine,
-        {1, "Error 76 (Path not found: $/nodir) in procedure Write_QX_XML_File of Class Module "
-            "clsWriteOrvaQXTimeSeries"},
-        kNotConvertedLine},
-       " | diag.xml in.abr"},
   };
   for (const auto& row : rows) {
     TempDir dir;

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -26,16 +29,35 @@ struct Result {
   bool operator==(const Result&) const = default;
 };
 
-// Converts in.xml (a named pipe fed with xml when fifo) of dir to out.kel, then clears dir.
-Result ToKel(const TempDir& dir, const std::string& xml, bool fifo = false) {
+enum class Feed { File, Pipe, PipeOpenedLate };
+
+// Converts in.xml (a named pipe fed with xml unless a file) of dir to out.kel, then clears dir.
+// A late writer opens the pipe only once the program holds it open for reading.
+Result ToKel(const TempDir& dir, const std::string& xml, Feed feed = Feed::File) {
+  const bool fifo = feed != Feed::File;
   std::thread writer;
+  std::atomic<bool> done = false;
   if (fifo) {
     EXPECT_EQ(::mkfifo(dir.File("in.xml").c_str(), 0600), 0);
-    writer = std::thread([&] { std::ofstream(dir.File("in.xml"), std::ios::binary) << xml; });
+    writer = std::thread([&] {
+      if (feed == Feed::Pipe) {
+        std::ofstream(dir.File("in.xml"), std::ios::binary) << xml;
+        return;
+      }
+      int fd;
+      while ((fd = ::open(dir.File("in.xml").c_str(), O_WRONLY | O_NONBLOCK)) < 0 && errno == ENXIO && !done) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      if (fd < 0) return;
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      EXPECT_EQ(::write(fd, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
+      ::close(fd);
+    });
   } else {
     dir.Write("in.xml", xml);
   }
   const Outcome o = RunTidemill(dir.Path(), {"in.xml", "out.kel", "/batch", "/diagfile", "diag.xml"});
+  done = true;
   if (fifo) {
     // A reader that never came would leave the writer waiting.
     ::close(::open(dir.File("in.xml").c_str(), O_RDONLY | O_NONBLOCK));
@@ -81,7 +103,8 @@ TEST(QXInputTest, NamedPipeAndRelativeNamespaceReadAsTheFile) {
                                    "<TimeSeries xmlns=\"orva/QX\">");
   const Result file = ToKel(dir, xml);
   EXPECT_EQ(file.log, std::vector<DiagLine>{kConvertedLine});
-  EXPECT_EQ(ToKel(dir, xml, true), file);
+  EXPECT_EQ(ToKel(dir, xml, Feed::Pipe), file);
+  EXPECT_EQ(ToKel(dir, xml, Feed::PipeOpenedLate), file);
 }
 
 // Every row read serially and in ranges (the size threshold lowered to a byte) on 2, 3 and 4

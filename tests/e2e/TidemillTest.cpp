@@ -1,5 +1,8 @@
 // Runs the built executable in a temporary directory and checks what a user sees.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <regex>
@@ -93,11 +96,81 @@ TEST_F(TidemillTest, LoggedRuns) {
   EXPECT_EQ(dir_.Listing(), "diag.xml in.abr my dir out.xml");
 }
 
+// Files are told apart by what they are, not by their names: a run that would write over a file
+// it reads, or two outputs into one file, writes nothing; a device named twice is no clash.
+TEST_F(TidemillTest, FilesAreToldApartByIdentity) {
+  dir_.Write("in.xml", Slurp(TIDEMILL_SAMPLES "/flow.xml"));
+  dir_.Write("level.abr", Slurp(TIDEMILL_SAMPLES "/level.abr"));
+  dir_.Write("t.ini", "[Locations tms]\r\nOstbrug=1\r\n[Parameters - tmsFiles]\r\nQ.meting=t.ini\r\n");
+  std::filesystem::create_symlink("in.xml", dir_.File("lnk.kel"));
+  std::filesystem::create_symlink("./o.bin", dir_.File("o.xml"));
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::mknod(dir_.File("nul.xml").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+  }
+  const std::string listing = dir_.Listing();
+  const auto clash = [&](const std::string& what, const char* procedure) {
+    return "1 Error 75 (Path/File access error: " + testing::ReplaceAll(what, "@", dir_.Path()) + ") in procedure " +
+           procedure + " of Module Mod_Main";
+  };
+  const struct {
+    std::vector<std::string> args;
+    std::string log;  // the line before "File has not been converted."; "" for none
+    std::string err = "";
+  } rows[] = {
+      {{"in.xml", "in.xml"}, clash("the output @/in.xml and the input @/in.xml are one file", "ConvertXml2Kel")},
+      {{"in.xml", "lnk.kel"}, clash("the output @/lnk.kel and the input @/in.xml are one file", "ConvertXml2Kel")},
+      {{"level.abr", "o.xml"},
+       "1 Error 75 (Path/File access error: " + t_ + "o.xml would be its own side file) in procedure "
+       "Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries"},
+      {{"in.xml", "o.tms", "/conversiontable", "t.ini"},
+       clash("the TMS file t.ini and the conversion table @/t.ini are one file", "ConvertXml2Tms")},
+      // The log is the clash: its lines go to standard error.
+      {{"in.xml", "out.kel", "/diagfile", "in.xml"}, "",
+       "Tidemill: Error 75 (Path/File access error: the diagnostics file " + t_ + "in.xml and the input " + t_ +
+           "in.xml are one file) in procedure Flush of Class Module clsXMLOrvaDiagnostics"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = row.args;
+    if (row.log.empty()) {
+      args.insert(args.end(), {"/batch"});
+    } else {
+      args.insert(args.end(), {"/batch", "/diagfile", "diag.xml"});
+    }
+    const Outcome o = RunTidemill(dir_.Path(), args);
+    EXPECT_EQ(o.err.substr(0, o.err.find('\n')), row.err) << args[1];
+    if (!row.log.empty()) {
+      std::vector<std::string> lines;
+      for (const auto& [level, text] : testing::LoggedAfterStart(dir_)) lines.push_back(std::to_string(level) + " " + text);
+      EXPECT_EQ(lines, (std::vector<std::string>{row.log, "1 " + testing::kNotConvertedText}));
+      std::filesystem::remove(dir_.File("diag.xml"));
+    }
+    EXPECT_EQ(dir_.Listing(), listing);
+  }
+  EXPECT_EQ(Slurp(dir_.File("in.xml")), Slurp(TIDEMILL_SAMPLES "/flow.xml"));
+
+  // Standard output takes the log as it stands; a device named as output and log stays a device.
+  const Outcome out = RunTidemill(dir_.Path(), {"in.abr", "o.kel", "/batch", "/diagfile", "/dev/stdout", "/debug"});
+  EXPECT_TRUE(out.out.starts_with(testing::kDiagDeclaration)) << out.out;
+  EXPECT_NE(out.out.find(testing::kConvertedText), std::string::npos);
+  EXPECT_TRUE(std::filesystem::remove(dir_.File("o.kel")));
+  if (root) {
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(dir_.File("nul.xml").c_str(), &before), 0);
+    const Outcome o = RunTidemill(dir_.Path(), {"in.abr", "nul.xml", "/batch", "/diagfile", "nul.xml"});
+    EXPECT_EQ(o.err + o.out, "");
+    ASSERT_EQ(::stat(dir_.File("nul.xml").c_str(), &after), 0);
+    EXPECT_TRUE(S_ISCHR(after.st_mode));
+    EXPECT_EQ(after.st_ino, before.st_ino);
+  }
+  EXPECT_EQ(dir_.Listing(), listing);
+}
+
 TEST_F(TidemillTest, UnwritableLogIsReportedAndLeavesNothing) {
   std::filesystem::create_directory(dir_.File("diag.xml"));
   // A refused creation is the failure-injection table's.
   const std::pair<std::string, std::string> rows[] = {
-      {"nodir/diag.xml", "Error 76 (Path not found: " + t_ + "nodir)"},
+      {"nodir/diag.xml", "Error 76 (Path not found: " + t_ + "nodir/diag.xml: no directory " + t_ + "nodir)"},
       {"diag.xml", "Error 75 (Path/File access error: " + t_ + "diag.xml: Is a directory)"},
   };
   // The run's lines follow the report, their times as T.

@@ -58,7 +58,7 @@ TEST(TmsTest, Runs) {
        {{"run.sim", kRunSim}, {"q.tms", "...2006  11   2         3\r\n"}}},
       // A TMS file that cannot be written is reported; the run-simulation file is still rewritten.
       {Series("A", "Q", 2), ReplaceAll(kTable, "q.tms", "no/q.tms") + "run.sim",
-       {{1, "Error 76 (Path not found: no" + kModule}, kConvertedLine}, {{"run.sim", "a\r\nb\r\nc\r\n 2006 11 2006 11\r\n"}}},
+       {{1, "Error 76 (Path not found: no/q.tms: no directory no" + kModule}, kConvertedLine}, {{"run.sim", "a\r\nb\r\nc\r\n 2006 11 2006 11\r\n"}}},
       // A repeated pair beyond the second series' room keeps the first's values there.
       {Series("A", "Q", 10001) + Series("A", "Q", 1), kTable + "run.sim",
        {{1, "Error 9 (Subscript out of range: series 2 has room for 10000 values; the time axis has 10001" + kModule},
