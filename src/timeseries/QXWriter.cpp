@@ -280,12 +280,13 @@ void SaveFiles(AtomicFile& xmlOut, const std::string& sideFile, SideFileData* si
     xmlOut.Commit();
   } catch (...) {
     // The new values must not stay beside the old XML, which would read them as its own.
-    if (sideOut) Fs().Remove(sideTarget);
+    if (sideOut && !sideOut->Straight()) Fs().Remove(sideTarget);
     throw;
   }
   // An old side file would lend its values to the new XML; it goes only once the new XML is in
   // place, so a failed write leaves the old pair intact. A failed removal is no failure.
-  if (!sideOut && sideTarget != xmlOut.Target()) Fs().Remove(sideTarget);
+  // The XML may be that file itself, by another name; a device or a pipe is never removed.
+  if (!sideOut && !SameFile(sideTarget, xmlOut.Target()) && !WritesStraight(sideTarget)) Fs().Remove(sideTarget);
 }
 
 // "output: <file>, <n> series, binary form, values in <side file> (...)" or "..., XML form (why)".

@@ -149,6 +149,11 @@ TEST_F(TidemillTest, FilesAreToldApartByIdentity) {
   }
   EXPECT_EQ(Slurp(dir_.File("in.xml")), Slurp(TIDEMILL_SAMPLES "/flow.xml"));
 
+  // In the XML form the output may be its own side file, through a link too.
+  RunTidemill(dir_.Path(), {"level.abr", "o.xml", "/batch", "/debug"});
+  EXPECT_EQ(Slurp(dir_.File("o.xml")).substr(0, 5), "<?xml");
+  EXPECT_TRUE(std::filesystem::remove(dir_.File("o.bin")));
+
   // Standard output takes the log as it stands; a device named as output and log stays a device.
   const Outcome out = RunTidemill(dir_.Path(), {"in.abr", "o.kel", "/batch", "/diagfile", "/dev/stdout", "/debug"});
   EXPECT_TRUE(out.out.starts_with(testing::kDiagDeclaration)) << out.out;
