@@ -324,7 +324,7 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     }
     // The run-simulation file follows the first parameter's TMS file.
     if (!files.front().value.empty()) {
-      const TableEntry runSimp = ReadTableEntry(kFileSystemSection, kRunSimpKey, content.table);
+      const TableEntry runSimp = table.Read(kFileSystemSection, kRunSimpKey);
       if (!runSimp.value.empty()) written.rewrites.push_back({runSimp.value, "run-simulation file"});
     }
     CheckRunFiles(written);
