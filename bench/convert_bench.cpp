@@ -22,6 +22,8 @@
 
 #include "BenchSupport.h"
 #include "KelFiles.h"
+#include "common/Parallel.h"
+#include "diagnostics/RunState.h"
 #include "timeseries/QXContentHandler.h"
 
 using namespace tidemill;
@@ -343,7 +345,10 @@ int main(int argc, char** argv) {
     PushParse(argv[2]);
     return 0;
   }
-  if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return ReadQXFile(argv[2]).error ? 1 : 0;
+  if (argc == 3 && std::strcmp(argv[1], "--read") == 0) {
+    ThreadCount = ThreadsFromEnvironment();
+    return ReadQXFile(argv[2]).error ? 1 : 0;
+  }
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];

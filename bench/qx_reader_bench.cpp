@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "common/Parallel.h"
+#include "diagnostics/RunState.h"
 #include "timeseries/QXContentHandler.h"
 
 using namespace tidemill;
@@ -112,6 +114,7 @@ void PrintMemory(const char* what, const Memory& m) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tidemill::ThreadCount = tidemill::ThreadsFromEnvironment();
   const long events = argc > 1 ? std::atol(argv[1]) : 100000;
   const int series = argc > 2 ? std::atoi(argv[2]) : 20;
   std::string dir = argc > 3 ? argv[3] : "";

@@ -11,6 +11,13 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
+bool AllXmlBlanks(std::string_view text) {
+  for (const char c : text) {
+    if (!IsXmlBlank(c)) return false;
+  }
+  return true;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   std::size_t b = 0;
   std::size_t e = text.size();

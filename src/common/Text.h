@@ -20,6 +20,13 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// XML white space: space, tab, carriage return, line feed.
+inline bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// Whether text holds XML white space only.
+bool AllXmlBlanks(std::string_view text);
+// What separates the tokens of a command line or an edit-node line: a space or a tab.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 // Removes leading and trailing blanks (spaces only, as the platform's Trim).
 std::string_view TrimBlanks(std::string_view text);
 

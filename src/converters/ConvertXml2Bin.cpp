@@ -147,7 +147,7 @@ bool ConvertXml2Bin(const std::string& inputFile, const std::string& conversionT
   RunStep(kProcedure, [&] {
     commands.resize(sent.size());
     try {
-      ParallelFor(sent.size(), RunThreads(), [&](std::size_t k) {
+      ParallelFor(sent.size(), ThreadCount, [&](std::size_t k) {
         commands[k] = ObjectCommand(sent[k].object, sent[k].parameter, *sent[k].series);
       });
     } catch (...) {

@@ -191,12 +191,13 @@ void WriteDataRecords(PlannedFile& out, const TmsContent& content, int32_t param
   const std::size_t rowsPerPiece = std::max<std::size_t>(1, kPiece / (16 + 10 * columns.size()));
   const std::size_t pieces = (rows + rowsPerPiece - 1) / rowsPerPiece;
   const unsigned threads =
-      pieces > 1 && std::all_of(content.axis.begin(), content.axis.end(), HasTenDayStep) ? RunThreads() : 1;
+      pieces > 1 && std::all_of(content.axis.begin(), content.axis.end(), HasTenDayStep) ? ThreadCount : 1;
   std::vector<std::string> batch(std::min<std::size_t>(pieces, 8 * std::size_t{threads}));
+  WorkerPool workers(threads);
   TenDayStep carried;  // the fields of the last line, from one piece to the next on one thread
   for (std::size_t first = 0; first < pieces; first += batch.size()) {
     const std::size_t count = std::min(batch.size(), pieces - first);
-    ParallelFor(count, threads, [&](std::size_t b) {
+    workers.For(count, [&](std::size_t b) {
       TenDayStep own;
       const std::size_t from = (first + b) * rowsPerPiece;
       batch[b].clear();

@@ -10,6 +10,7 @@ namespace tidemill {
 bool BatchMode = false;
 bool DebugMode = false;
 bool PlanMode = false;
+unsigned ThreadCount = 1;
 std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
 bool ErrorReported = false;
 
@@ -26,6 +27,7 @@ void ResetRunState() {
   BatchMode = false;
   DebugMode = false;
   PlanMode = false;
+  ThreadCount = 1;
   TakePlanLines();
   DiagLog.reset();
   for (const auto clear : Clearers()) clear();

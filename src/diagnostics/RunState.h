@@ -13,6 +13,8 @@ extern bool BatchMode;
 extern bool DebugMode;
 // Set by "/plan": the run writes nothing and tells what the conversion would do (Plan.h).
 extern bool PlanMode;
+// The threads the run works on, resolved once by Main (TIDEMILL_THREADS); 1 until then.
+extern unsigned ThreadCount;
 // The one diagnostics log, when "/diagfile" names a file.
 extern std::unique_ptr<clsXMLOrvaDiagnostics> DiagLog;
 // Set by every report at level 1, wherever it went (log, standard error or both): the run did

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/Error.h"
+#include "common/Parallel.h"
 #include "common/Paths.h"
 #include "common/Program.h"
 #include "common/Text.h"
@@ -116,6 +117,7 @@ void PrintPlan(const PlanStart& start, bool converted) {
 
 int RunMain(const std::vector<std::string>& arguments, const ConverterSet& converters) {
   RunStateRelease release;
+  ThreadCount = ThreadsFromEnvironment();
 
   const std::string commandLine = JoinCommandLine(arguments);
   if (commandLine.empty()) {

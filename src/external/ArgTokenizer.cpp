@@ -1,10 +1,10 @@
 #include "external/ArgTokenizer.h"
 
+#include "common/Text.h"
+
 namespace tidemill {
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool NeedsQuotes(std::string_view argument) {
   if (argument.empty()) return true;

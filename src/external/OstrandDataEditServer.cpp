@@ -13,14 +13,13 @@
 #include "common/Numbers.h"
 #include "common/Parallel.h"
 #include "common/Text.h"
+#include "diagnostics/RunState.h"
 
 namespace tidemill {
 
 namespace {
 
 constexpr std::string_view kNotAnEntry = "not of the form ID object parameter NROFVALUES count VALUES values";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Takes the next blank-separated token off the front of rest; empty when none is left.
 std::string_view NextToken(std::string_view& rest) {
@@ -141,7 +140,8 @@ std::optional<std::string> EditNodePath(std::string_view header) {
 
 // Rewrites the entry lines of text that the stored-to-be commands name and marks them stored;
 // gives the others their reason. Lines end in CR LF, LF or CR; each keeps its own line end.
-std::string ApplyCommands(std::string_view text, std::vector<Command>& commands, const std::string& path) {
+std::string ApplyCommands(std::string_view text, std::vector<Command>& commands, const std::string& path,
+                          WorkerPool& workers) {
   // Pairs in UTF-8, so that an edit-node file in Windows-1252 matches the commands.
   std::map<std::pair<std::string, std::string>, std::vector<std::size_t>> byPair;
   for (std::size_t k = 0; k < commands.size(); ++k) {
@@ -168,8 +168,7 @@ std::string ApplyCommands(std::string_view text, std::vector<Command>& commands,
       lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end), {}, {}});
       pos = next;
     }
-    ParallelFor(lines.size(), RunThreads(),
-                [&](std::size_t i) { lines[i].malformed = ParseEntry(lines[i].text, lines[i].entry); });
+    workers.For(lines.size(), [&](std::size_t i) { lines[i].malformed = ParseEntry(lines[i].text, lines[i].entry); });
     for (const Line& each : lines) {
       ++lineNumber;
       const std::string_view line = each.text;
@@ -225,7 +224,8 @@ int32_t OstrandDataEditServer::RequestByClient(std::string& strRequestHeader, Sa
                                            IntegerText(sObjects.UBound()) + ", not 1 to " + IntegerText(lNrOfObjects));
   }
   std::vector<Command> commands(static_cast<std::size_t>(lNrOfObjects));
-  ParallelFor(commands.size(), RunThreads(), [&](std::size_t k) {
+  WorkerPool workers(ThreadCount);
+  workers.For(commands.size(), [&](std::size_t k) {
     commands[k].failure = ParseEntry(sObjects(static_cast<int32_t>(k) + 1), commands[k].entry);
   });
 
@@ -242,7 +242,7 @@ int32_t OstrandDataEditServer::RequestByClient(std::string& strRequestHeader, Sa
       FailAll(commands, "edit-node file not read: " + CurrentError().Description());
     }
     if (text) {
-      const std::string updated = ApplyCommands(*text, commands, *path);
+      const std::string updated = ApplyCommands(*text, commands, *path, workers);
       if (std::any_of(commands.begin(), commands.end(), [](const Command& c) { return c.stored; })) {
         try {
           WriteFileAtomically(*path, updated);

@@ -121,20 +121,12 @@ float SingleOf(std::string_view what, std::string_view text) {
   return Converting(what, text, [&] { return ToSingle(LeadingNumber(text)); });
 }
 
-bool XmlBlanks(std::string_view text) {
-  for (const char c : text) {
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
-  }
-  return true;
-}
-
 void ReplaceControls(std::string& text, std::size_t from) {
   for (std::size_t i = from; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\n' || c == '\r' || c == '\t' || c == '\0') text[i] = ' ';
   }
 }
-
 
 // The usual "yyyy-mm-dd" and "hh:mm:ss": plain digits in the fields, single-byte characters
 // between them (so that bytes are characters). Reads the three fields, each two characters
@@ -185,6 +177,10 @@ double QXTimeValue(std::string_view text) {
   return TimeSerial(hours, minutes, seconds);
 }
 
+bool QXRecognisedElement(std::string_view localName) {
+  return EqualsNoCase(localName, "series") || EqualsNoCase(localName, "event") || FindHeaderElement(localName) != nullptr;
+}
+
 clsQXContentHandler::clsQXContentHandler() : collection_(std::make_shared<SeriesCollection>()) {}
 
 clsQXContentHandler::~clsQXContentHandler() = default;
@@ -192,7 +188,6 @@ clsQXContentHandler::~clsQXContentHandler() = default;
 void clsQXContentHandler::documentLocator(const SaxLocator& oLocator) { locator_ = &oLocator; }
 
 void clsQXContentHandler::startDocument() {
-  if (range_) return;
   if (xmlFile_.empty()) throw Error(kErrQXFile, "QX XML Filename not defined in class clsQXContentHandler");
   if (!FileExists(xmlFile_)) throw Error(kErrQXFile, "File does not exist: " + xmlFile_);
   binPath_ = SiblingPath(xmlFile_, ".bin");
@@ -207,12 +202,6 @@ void clsQXContentHandler::startDocument() {
 void clsQXContentHandler::startElement(std::string_view, std::string_view strLocalName, std::string_view strQName,
                                        const SaxAttributes& oAttributes) {
   ++depth_;
-  if (range_ && depth_ <= 2) {
-    const bool series = EqualsNoCase(strLocalName, "series");
-    if (depth_ == 2 && !series) OutOfRange("an element other than a series under the root");
-    if (depth_ == 1 && (series || EqualsNoCase(strLocalName, "event") || FindHeaderElement(strLocalName) != nullptr))
-      OutOfRange("a recognised root element");
-  }
   if (EqualsNoCase(strLocalName, "event")) {
     if (readAll_) StartEvent(strQName, oAttributes);
     return;
@@ -293,7 +282,6 @@ void clsQXContentHandler::StartHeaderField(Field field, std::string_view qname, 
 }
 
 void clsQXContentHandler::characters(std::string_view strChars) {
-  if (range_ && depth_ == 1 && !XmlBlanks(strChars)) OutOfRange("text between series");
   if (!TakesText(selected_)) return;
   const std::size_t from = text_.size();
   text_.append(strChars);
@@ -384,19 +372,15 @@ bool clsQXContentHandler::fillSeriesFromBinFile() {
 
 void clsQXContentHandler::endDocument() { binFile_.reset(); }
 
-void clsQXContentHandler::OutOfRange(std::string_view what) const {
-  throw DetailedError(kErrInvalidCall, std::string(what) + " in a range of " + xmlFile_ + ": read serially");
-}
-
 void clsQXContentHandler::NoSeries() {
   throw DetailedError(kErrObjectNotSet, "no \"series\" element has started");
 }
 
 namespace {
 
-// Whether two texts are equal; those of 8 to 16 bytes (a date) are compared as two overlapping
-// words rather than by a call of memcmp, once per event.
-bool SameText(std::string_view a, std::string_view b) {
+// Whether two date texts are equal; those of 8 to 16 bytes (the usual date) are compared as two
+// overlapping words rather than by a call of memcmp, once per event.
+bool SameDateText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   if (a.size() < 8 || a.size() > 16) return a == b;
   uint64_t a0, a1, b0, b1;
@@ -410,7 +394,7 @@ bool SameText(std::string_view a, std::string_view b) {
 }  // namespace
 
 double clsQXContentHandler::EventDate(std::string_view text) {
-  if (!SameText(text, lastDateText_)) {
+  if (!SameDateText(text, lastDateText_)) {
     lastDateValue_ = QXDateValue(text);
     lastDateText_.assign(text);
   }
@@ -456,9 +440,18 @@ std::string NoEventsText(const std::string& path, const clsSeries& first) {
   return text;
 }
 
-QXReadResult ReadQXFile(const std::string& path) { return ReadQXFile(path, QXReadOptionsFromEnvironment()); }
+QXReadResult ReadQXFile(const std::string& path) { return ReadQXFile(path, RunQXReadOptions()); }
 
 QXReadResult ReadQXFile(const std::string& path, const QXReadOptions& options) {
+  QXReadResult result;
+  // The XML and its side file are opened under the lock their writers replace them under.
+  const auto lock = Fs().LockDirectoryOf(path, false);
+  QXRangesRead ranges = ReadQXRanges(path, options);
+  if (ranges.series) {
+    result.series = std::move(ranges.series);
+    result.ranges = ranges.count;
+    return result;
+  }
   clsQXContentHandler handler;
   clsSAXErrorHandler errors;
   SaxXmlReader reader;
@@ -466,35 +459,9 @@ QXReadResult ReadQXFile(const std::string& path, const QXReadOptions& options) {
   reader.errorHandler(&errors);
   handler.ReadAllSeries(true);
   handler.XMLFile(path);
-  QXReadResult result;
-  // The XML and its side file are opened under the lock their writers replace them under.
-  const auto lock = Fs().LockDirectoryOf(path, false);
-  // The file is opened once: a parallel read that gives up hands its open file, still at its
-  // start, to the serial read.
-  std::unique_ptr<InputFile> input;
-  if (options.threads > 1 && Fs().FileSize(path).value_or(0) >= std::max<uint64_t>(options.parallelMinBytes, 1) &&
-      !HasSideFile(path)) {
-    try {
-      input = Fs().OpenRead(path);
-    } catch (...) {
-      // The serial read opens it again and reports why it cannot.
-    }
-    if (input && input->Positional()) {
-      std::shared_ptr<SeriesCollection> series;
-      try {
-        series = ReadQXRanges(*input, input->Size(), path, options.threads);
-      } catch (...) {
-        // Looking for the cuts failed (a read error): the serial read meets it and reports it.
-      }
-      if (series) {
-        result.series = std::move(series);
-        return result;
-      }
-    }
-  }
   try {
-    if (input) {
-      reader.parse(std::move(input), path);
+    if (ranges.file) {
+      reader.parse(std::move(ranges.file), path);
     } else {
       reader.parseURL(path);
     }

@@ -22,6 +22,9 @@ double QXDateValue(std::string_view text);
 // Error 13 when a field is not a number.
 double QXTimeValue(std::string_view text);
 
+// Whether the reader acts on an element of this local name: "series", "event" or a header element.
+bool QXRecognisedElement(std::string_view localName);
+
 class clsQXContentHandler : public SaxContentHandler {
  public:
   clsQXContentHandler();
@@ -37,11 +40,6 @@ class clsQXContentHandler : public SaxContentHandler {
   // The file being parsed; its side file lies beside it.
   const std::string& XMLFile() const { return xmlFile_; }
   void XMLFile(std::string sXMLFile) { xmlFile_ = std::move(sXMLFile); }
-  // Makes this the reader of one range of whole top-level series behind the file's head (the
-  // parallel reader): no file check, no side file, and anything whose reading could depend on
-  // what came before the range (a recognised root, an element other than a series under the
-  // root, text between series) fails the parse.
-  void RangeReader(bool bRange) { range_ = bRange; }
 
   // Kept only to name the line in error descriptions.
   void documentLocator(const SaxLocator& oLocator) override;
@@ -75,11 +73,8 @@ class clsQXContentHandler : public SaxContentHandler {
   std::string SeriesWhere() const;
   int32_t Line() const;
 
-  [[noreturn]] void OutOfRange(std::string_view what) const;
-
   std::string xmlFile_;
   bool readAll_ = false;
-  bool range_ = false;
   std::shared_ptr<SeriesCollection> collection_;
   std::shared_ptr<clsSeries> current_;
   const SaxLocator* locator_ = nullptr;
@@ -108,6 +103,7 @@ class clsQXContentHandler : public SaxContentHandler {
 struct QXReadResult {
   std::shared_ptr<SeriesCollection> series;
   std::optional<Error> error;
+  std::size_t ranges = 0;  // the ranges read on several threads; 0 for the serial read
 };
 
 // Whether the QX-XML file at path has a side file that holds its values: one of more than 0
@@ -127,8 +123,7 @@ struct QXReadOptions {
 // Reads a QX-XML file the way every converter does: read-all on, the file as XMLFile and as
 // the document parsed, parse errors reported through clsSAXErrorHandler. A regular file in
 // XML form of parallelMinBytes or more is read in ranges on several threads, with exactly the
-// serial reader's result; the options come from the environment (QXReadOptionsFromEnvironment)
-// unless given.
+// serial reader's result; the options are the run's (RunQXReadOptions) unless given.
 QXReadResult ReadQXFile(const std::string& path);
 QXReadResult ReadQXFile(const std::string& path, const QXReadOptions& options);
 

@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 bool At(std::string_view text, std::size_t at, std::string_view what) {
   return at <= text.size() && text.substr(at, what.size()) == what;
 }
@@ -39,7 +37,7 @@ std::string_view DeclaredEncoding(std::string_view declaration) {
   std::size_t p = declaration.find("encoding");
   if (p == npos) return {};
   p += 8;
-  while (p < declaration.size() && (Blank(declaration[p]) || declaration[p] == '=')) ++p;
+  while (p < declaration.size() && (IsXmlBlank(declaration[p]) || declaration[p] == '=')) ++p;
   if (p >= declaration.size() || (declaration[p] != '"' && declaration[p] != '\'')) return {};
   const std::size_t end = declaration.find(declaration[p], p + 1);
   return end == npos ? std::string_view() : declaration.substr(p + 1, end - p - 1);
@@ -89,7 +87,7 @@ std::size_t FindSeriesStart(std::string_view window) {
   constexpr std::size_t kLongestName = 256;
   for (std::size_t p = window.find('<'); p != npos; p = window.find('<', p + 1)) {
     std::size_t e = p + 1;
-    while (e < window.size() && e - p <= kLongestName && !Blank(window[e]) && window[e] != '>' && window[e] != '/' &&
+    while (e < window.size() && e - p <= kLongestName && !IsXmlBlank(window[e]) && window[e] != '>' && window[e] != '/' &&
            window[e] != '<') {
       ++e;
     }
@@ -136,7 +134,7 @@ std::optional<uint64_t> NearestSeriesStart(const ReadBytesAt& read, uint64_t tar
 
 std::optional<QXHead> FindQXHead(std::string_view head) {
   std::size_t p = At(head, 0, "\xEF\xBB\xBF") ? 3 : 0;
-  if (At(head, p, "<?xml") && p + 5 < head.size() && Blank(head[p + 5])) {
+  if (At(head, p, "<?xml") && p + 5 < head.size() && IsXmlBlank(head[p + 5])) {
     const std::size_t end = After(head, p, "?>");
     if (end == npos) return std::nullopt;
     const std::string_view encoding = DeclaredEncoding(head.substr(p, end - p));
@@ -145,7 +143,7 @@ std::optional<QXHead> FindQXHead(std::string_view head) {
   }
   // Before the root: blanks, comments, processing instructions, the DOCTYPE.
   for (;;) {
-    while (p < head.size() && Blank(head[p])) ++p;
+    while (p < head.size() && IsXmlBlank(head[p])) ++p;
     if (p >= head.size() || head[p] != '<') return std::nullopt;
     const bool doctype = At(head, p, "<!DOCTYPE");
     const std::size_t next = doctype ? AfterDoctype(head, p) : AfterMisc(head, p);
@@ -158,7 +156,7 @@ std::optional<QXHead> FindQXHead(std::string_view head) {
   }
   if (At(head, p, "<!")) return std::nullopt;
   std::size_t q = p + 1;
-  while (q < head.size() && !Blank(head[q]) && head[q] != '/' && head[q] != '>') ++q;
+  while (q < head.size() && !IsXmlBlank(head[q]) && head[q] != '/' && head[q] != '>') ++q;
   QXHead found;
   found.rootName = std::string(head.substr(p + 1, q - p - 1));
   if (found.rootName.empty()) return std::nullopt;
@@ -174,7 +172,7 @@ std::optional<QXHead> FindQXHead(std::string_view head) {
   if (q >= head.size() || head[q - 1] == '/') return std::nullopt;
   // Inside the root, up to the first series: blanks, comments, processing instructions.
   for (p = q + 1;;) {
-    while (p < head.size() && Blank(head[p])) ++p;
+    while (p < head.size() && IsXmlBlank(head[p])) ++p;
     if (p >= head.size() || head[p] != '<') return std::nullopt;
     const std::size_t next = AfterMisc(head, p);
     if (next == npos) return std::nullopt;

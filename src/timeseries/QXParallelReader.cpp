@@ -5,11 +5,14 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/Numbers.h"
 #include "common/Parallel.h"
+#include "common/Text.h"
+#include "diagnostics/RunState.h"
 #include "timeseries/QXCuts.h"
 #include "timeseries/SaxXmlReader.h"
 
@@ -26,31 +29,24 @@ std::string ReadBytes(InputFile& file, uint64_t at, uint64_t size) {
   return bytes;
 }
 
-// The bytes one range's parser reads: the file's head, the range read from the file in blocks,
-// and the root's end tag (empty for the last range, which holds the file's own).
+// Raised wherever a range gives up: its result is not wanted, the serial read makes the reports.
+[[noreturn]] void GiveUp(std::string_view why, const std::string& path) {
+  throw DetailedError(kErrInvalidCall, std::string(why) + " in a range of " + path + ": read serially");
+}
+
+// The bytes one range's parser reads: the file's head, the range itself, and the root's end tag
+// (empty for the last range, which holds the file's own).
 class RangeSource {
  public:
   RangeSource(std::string_view head, InputFile& file, uint64_t begin, uint64_t end, std::string_view tail,
               const std::atomic<bool>& abandoned)
-      : head_(head), file_(file), at_(begin), end_(end), tail_(tail), abandoned_(abandoned),
-        block_(SaxXmlReader::kBlockSize) {}
+      : head_(head), range_(file, begin, end - begin), tail_(tail), abandoned_(abandoned) {}
 
   std::size_t operator()(char* out, std::size_t size) {
     // Another range has failed: this one's result is not wanted either.
     if (abandoned_.load(std::memory_order_relaxed)) throw Error(kErrInvalidCall);
     if (!head_.empty()) return Take(head_, out, size);
-    if (position_ == filled_ && at_ < end_) {
-      filled_ = file_.ReadAt(at_, block_.data(), static_cast<std::size_t>(std::min<uint64_t>(block_.size(), end_ - at_)));
-      if (filled_ == 0) throw Error(kErrPastEndOfFile);  // the file has become shorter
-      at_ += filled_;
-      position_ = 0;
-    }
-    if (position_ < filled_) {
-      const std::size_t n = std::min(size, filled_ - position_);
-      std::memcpy(out, block_.data() + position_, n);
-      position_ += n;
-      return n;
-    }
+    if (const std::size_t n = range_(out, size)) return n;
     return Take(tail_, out, size);
   }
 
@@ -64,28 +60,61 @@ class RangeSource {
   }
 
   std::string_view head_;
-  InputFile& file_;
-  uint64_t at_;
-  uint64_t end_;
+  BlockSource range_;
   std::string_view tail_;
   const std::atomic<bool>& abandoned_;
-  std::vector<char> block_;
-  std::size_t position_ = 0;
-  std::size_t filled_ = 0;
 };
 
-// Any report of a range's parse ends it: the serial read makes the reports.
+// Passes every event of a range's parse on to its content handler, and gives up on what a range
+// cannot read alone, since its reading could depend on what came before the range: a recognised
+// root, an element other than a series under the root, text between series. The file's checks
+// and its side file (startDocument) are the serial reader's: a file read in ranges has none.
+class RangeHandler : public SaxContentHandler {
+ public:
+  RangeHandler(clsQXContentHandler& handler, const std::string& path) : handler_(handler), path_(path) {}
+
+  void documentLocator(const SaxLocator& oLocator) override { handler_.documentLocator(oLocator); }
+  void startElement(std::string_view strNamespaceURI, std::string_view strLocalName, std::string_view strQName,
+                    const SaxAttributes& oAttributes) override {
+    ++depth_;
+    if (depth_ == 1 && QXRecognisedElement(strLocalName)) GiveUp("a recognised root element", path_);
+    if (depth_ == 2 && !EqualsNoCase(strLocalName, "series"))
+      GiveUp("an element other than a series under the root", path_);
+    handler_.startElement(strNamespaceURI, strLocalName, strQName, oAttributes);
+  }
+  void characters(std::string_view strChars) override {
+    if (depth_ == 1 && !AllXmlBlanks(strChars)) GiveUp("text between series", path_);
+    handler_.characters(strChars);
+  }
+  void endElement(std::string_view strNamespaceURI, std::string_view strLocalName,
+                  std::string_view strQName) override {
+    --depth_;
+    handler_.endElement(strNamespaceURI, strLocalName, strQName);
+  }
+  void endDocument() override { handler_.endDocument(); }
+
+ private:
+  clsQXContentHandler& handler_;
+  const std::string& path_;
+  int depth_ = 0;
+};
+
+// Any report of a range's parse ends it.
 class Refusal : public SaxErrorHandler {
  public:
-  void error(const SaxLocator&, std::string_view, int32_t) override { throw Error(kErrInvalidCall); }
-  void fatalError(const SaxLocator&, std::string_view, int32_t) override { throw Error(kErrInvalidCall); }
-  void ignorableWarning(const SaxLocator&, std::string_view, int32_t) override { throw Error(kErrInvalidCall); }
+  explicit Refusal(const std::string& path) : path_(path) {}
+  void error(const SaxLocator&, std::string_view, int32_t) override { GiveUp("an error", path_); }
+  void fatalError(const SaxLocator&, std::string_view, int32_t) override { GiveUp("a fatal error", path_); }
+  void ignorableWarning(const SaxLocator&, std::string_view, int32_t) override { GiveUp("a warning", path_); }
+
+ private:
+  const std::string& path_;
 };
 
 struct Range {
   uint64_t begin = 0;
   uint64_t end = 0;
-  std::shared_ptr<SeriesCollection> series;  // set when the range read cleanly
+  std::shared_ptr<SeriesCollection> series;
   std::size_t dictionaryBytes = 0;
 };
 
@@ -94,76 +123,103 @@ struct Range {
 constexpr std::size_t kDictionaryShare = 10000000 / 4;
 
 void ReadRange(Range& range, std::string_view head, std::string_view tail, InputFile& file, const std::string& path,
-               std::atomic<bool>& abandoned) noexcept {
-  try {
-    clsQXContentHandler handler;
-    handler.ReadAllSeries(true);
-    handler.XMLFile(path);
-    handler.RangeReader(true);
-    Refusal refusal;
-    SaxXmlReader reader;
-    reader.contentHandler(&handler);
-    reader.errorHandler(&refusal);
-    RangeSource source(head, file, range.begin, range.end, tail, abandoned);
-    reader.parse(SaxXmlReader::ByteSource(std::ref(source)), path);
-    range.series = handler.collSeries();
-    range.dictionaryBytes = reader.DictionaryBytes();
-  } catch (...) {
-    abandoned.store(true);
-  }
+               const std::atomic<bool>& abandoned) {
+  clsQXContentHandler handler;
+  handler.ReadAllSeries(true);
+  handler.XMLFile(path);
+  RangeHandler guard(handler, path);
+  Refusal refusal(path);
+  SaxXmlReader reader;
+  reader.contentHandler(&guard);
+  reader.errorHandler(&refusal);
+  RangeSource source(head, file, range.begin, range.end, tail, abandoned);
+  reader.parse(SaxXmlReader::ByteSource(std::ref(source)), path);
+  range.series = handler.collSeries();
+  range.dictionaryBytes = reader.DictionaryBytes();
 }
 
-}  // namespace
-
-QXReadOptions QXReadOptionsFromEnvironment() {
-  QXReadOptions options;
-  options.threads = RunThreads();
-  options.parallelMinBytes = EnvironmentCount("TIDEMILL_PARALLEL_MIN_BYTES").value_or(kParallelMinBytes);
-  return options;
-}
-
-std::shared_ptr<SeriesCollection> ReadQXRanges(InputFile& file, uint64_t size, const std::string& path,
-                                               unsigned threads) {
-  if (threads < 2 || size == 0) return nullptr;
-  const std::string headBytes = ReadBytes(file, 0, std::min<uint64_t>(size, kHeadBytes));
-  const std::optional<QXHead> head = FindQXHead(headBytes);
-  if (!head) return nullptr;
-
-  // One range per thread, each cut at the series start tag nearest to the end of an equal
-  // share; the searches of two neighbouring shares meet halfway.
-  std::vector<uint64_t> cuts{head->firstSeries};
-  const uint64_t share = (size - head->firstSeries) / threads;
+// The ranges of the open file: one per thread, each cut at the series start tag nearest to the
+// end of an equal share (the searches of two neighbouring shares meet halfway); none where the
+// file cannot be cut.
+std::vector<Range> CutRanges(InputFile& file, uint64_t size, uint64_t firstSeries, unsigned threads) {
+  std::vector<uint64_t> cuts{firstSeries};
+  const uint64_t share = (size - firstSeries) / threads;
+  const auto read = [&file](uint64_t at, std::size_t bytes) { return ReadBytes(file, at, bytes); };
   for (unsigned i = 1; i < threads && share > 0; ++i) {
-    const uint64_t target = std::max(head->firstSeries + share * i, cuts.back() + 1);
-    const auto read = [&file](uint64_t at, std::size_t bytes) { return ReadBytes(file, at, bytes); };
+    const uint64_t target = std::max(firstSeries + share * i, cuts.back() + 1);
     if (const std::optional<uint64_t> cut = NearestSeriesStart(read, target, cuts.back() + 1, size, share / 2 + kCutWindow))
       cuts.push_back(*cut);
   }
-  if (cuts.size() < 2) return nullptr;
+  std::vector<Range> ranges;
+  if (cuts.size() < 2) return ranges;
   cuts.push_back(size);
-  std::vector<Range> ranges(cuts.size() - 1);
-  for (std::size_t r = 0; r < ranges.size(); ++r) ranges[r] = {cuts[r], cuts[r + 1], nullptr};
+  for (std::size_t r = 0; r + 1 < cuts.size(); ++r) ranges.push_back({cuts[r], cuts[r + 1], nullptr, 0});
+  return ranges;
+}
+
+// The series of the open file read in ranges, and their count; nothing where the file cannot be
+// cut or the ranges' names together come near the bound of one document. Raises what any range
+// reported or met.
+std::optional<QXRangesRead> ReadRanges(InputFile& file, const std::string& path, unsigned threads) {
+  const uint64_t size = file.Size();
+  const std::string headBytes = ReadBytes(file, 0, std::min<uint64_t>(size, kHeadBytes));
+  const std::optional<QXHead> head = FindQXHead(headBytes);
+  if (!head) return std::nullopt;
+  std::vector<Range> ranges = CutRanges(file, size, head->firstSeries, threads);
+  if (ranges.empty()) return std::nullopt;
 
   const std::string_view headView(headBytes.data(), head->firstSeries);
   const std::string rootEnd = "</" + head->rootName + ">";
   std::atomic<bool> abandoned{false};
   SaxXmlReader::Initialise();
-  // A range that fails abandons the others: they stop at their next block.
   ParallelFor(ranges.size(), threads, [&](std::size_t r) {
     const std::string_view tail = r + 1 < ranges.size() ? std::string_view(rootEnd) : std::string_view();
-    ReadRange(ranges[r], headView, tail, file, path, abandoned);
+    try {
+      ReadRange(ranges[r], headView, tail, file, path, abandoned);
+    } catch (...) {
+      // The others stop at their next block.
+      abandoned.store(true);
+      throw;
+    }
   });
-  if (abandoned.load()) return nullptr;
   std::size_t dictionaryBytes = 0;
   for (const Range& range : ranges) dictionaryBytes += range.dictionaryBytes;
-  if (dictionaryBytes > kDictionaryShare) return nullptr;
+  if (dictionaryBytes > kDictionaryShare) return std::nullopt;
 
   // Joined in document order; the records themselves are not copied.
-  auto all = std::make_shared<SeriesCollection>();
+  QXRangesRead read;
+  read.series = std::make_shared<SeriesCollection>();
+  read.count = ranges.size();
   for (const Range& range : ranges) {
-    for (const SeriesCollection::Record& record : *range.series) all->Add(record, IntegerText(all->Count() + 1));
+    for (const SeriesCollection::Record& record : *range.series) read.series->Add(record, IntegerText(read.series->Count() + 1));
   }
-  return all;
+  return read;
+}
+
+}  // namespace
+
+QXReadOptions RunQXReadOptions() {
+  QXReadOptions options;
+  options.threads = ThreadCount;
+  options.parallelMinBytes = EnvironmentWholeNumber("TIDEMILL_PARALLEL_MIN_BYTES").value_or(kParallelMinBytes);
+  return options;
+}
+
+QXRangesRead ReadQXRanges(const std::string& path, const QXReadOptions& options) {
+  QXRangesRead read;
+  if (options.threads < 2 || Fs().FileSize(path).value_or(0) < std::max<uint64_t>(options.parallelMinBytes, 1) ||
+      HasSideFile(path))
+    return read;
+  // The file is opened once: where ranges give up, the serial read takes it, still at its start.
+  try {
+    read.file = Fs().OpenRead(path);
+    if (!read.file->Positional()) return read;
+    if (std::optional<QXRangesRead> ranges = ReadRanges(*read.file, path, options.threads)) return std::move(*ranges);
+  } catch (...) {
+    // Whatever a range reported or met (a read error, an open that failed), the serial read
+    // meets again and reports.
+  }
+  return read;
 }
 
 }  // namespace tidemill

@@ -464,30 +464,6 @@ int ReadCallback(void* context, char* buffer, int size) {
   }
 }
 
-// Reads a file through the file-system seam in large blocks and hands them out in the
-// parser's smaller pieces.
-class BlockSource {
- public:
-  explicit BlockSource(std::unique_ptr<InputFile> file) : file_(std::move(file)), block_(SaxXmlReader::kBlockSize) {}
-
-  std::size_t operator()(char* out, std::size_t size) {
-    if (position_ == end_) {
-      end_ = file_->Read(block_.data(), block_.size());
-      position_ = 0;
-    }
-    const std::size_t n = std::min(size, end_ - position_);
-    std::memcpy(out, block_.data() + position_, n);
-    position_ += n;
-    return n;
-  }
-
- private:
-  std::unique_ptr<InputFile> file_;
-  std::vector<char> block_;
-  std::size_t position_ = 0;
-  std::size_t end_ = 0;
-};
-
 class MemorySource {
  public:
   explicit MemorySource(std::string_view document) : rest_(document) {}
@@ -548,12 +524,41 @@ void SaxXmlReader::Run(const std::string& name, Open&& open) {
   if (content_ != nullptr) content_->endDocument();
 }
 
+BlockSource::BlockSource(InputFile& file) : file_(file), block_(SaxXmlReader::kBlockSize) {}
+
+BlockSource::BlockSource(InputFile& file, uint64_t offset, uint64_t length)
+    : file_(file), block_(SaxXmlReader::kBlockSize), ranged_(true), at_(offset), left_(length) {}
+
+std::size_t BlockSource::operator()(char* out, std::size_t size) {
+  if (position_ == end_) {
+    position_ = 0;
+    if (!ranged_) {
+      end_ = file_.Read(block_.data(), block_.size());
+    } else if (left_ > 0) {
+      end_ = file_.ReadAt(at_, block_.data(), static_cast<std::size_t>(std::min<uint64_t>(block_.size(), left_)));
+      if (end_ == 0) throw Error(kErrPastEndOfFile);  // the file has become shorter
+      at_ += end_;
+      left_ -= end_;
+    } else {
+      end_ = 0;
+    }
+  }
+  const std::size_t n = std::min(size, end_ - position_);
+  std::memcpy(out, block_.data() + position_, n);
+  position_ += n;
+  return n;
+}
+
 void SaxXmlReader::parseURL(const std::string& path) {
-  Run(path, [&] { return BlockSource(Fs().OpenRead(path)); });
+  std::unique_ptr<InputFile> file;
+  Run(path, [&] {
+    file = Fs().OpenRead(path);
+    return BlockSource(*file);
+  });
 }
 
 void SaxXmlReader::parse(std::unique_ptr<InputFile> file, const std::string& name) {
-  Run(name, [&] { return BlockSource(std::move(file)); });
+  Run(name, [&] { return BlockSource(*file); });
 }
 
 void SaxXmlReader::parse(std::string_view document, const std::string& name) {

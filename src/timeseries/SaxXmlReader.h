@@ -142,4 +142,25 @@ class SaxXmlReader {
   std::size_t dictionaryBytes_ = 0;
 };
 
+// Reads a file through the file-system seam in large blocks and hands them out in the parser's
+// smaller pieces: from where the file stands to its end, or length bytes from offset by
+// positional reads (several sources may then share one open file). Error 62 where the file
+// ends before the length.
+class BlockSource {
+ public:
+  explicit BlockSource(InputFile& file);
+  BlockSource(InputFile& file, uint64_t offset, uint64_t length);
+  // Up to size bytes into out; 0 at the end.
+  std::size_t operator()(char* out, std::size_t size);
+
+ private:
+  InputFile& file_;
+  std::vector<char> block_;
+  std::size_t position_ = 0;
+  std::size_t end_ = 0;
+  bool ranged_ = false;
+  uint64_t at_ = 0;
+  uint64_t left_ = 0;
+};
+
 }  // namespace tidemill
