@@ -50,6 +50,9 @@ const HeaderElement* FindHeaderElement(std::string_view localName) {
 
 const HeaderElement& HeaderElementOf(Field field) { return kHeaderElements[static_cast<int>(field) - 1]; }
 
+// The text kept for one element: libxml2's own bound on one text node of the trees it builds.
+constexpr std::size_t kMostElementText = 10000000;
+
 bool TakesText(Field field) {
   return field != Field::None && field != Field::TimeStep && field != Field::StartDate && field != Field::EndDate;
 }
@@ -283,6 +286,11 @@ void clsQXContentHandler::StartHeaderField(Field field, std::string_view qname, 
 
 void clsQXContentHandler::characters(std::string_view strChars) {
   if (!TakesText(selected_)) return;
+  if (strChars.size() > kMostElementText - text_.size()) {
+    throw InElement(DetailedError(kErrOverflow, "the text is longer than " +
+                                                    IntegerText(static_cast<int64_t>(kMostElementText)) + " bytes"),
+                    selectedName_);
+  }
   const std::size_t from = text_.size();
   text_.append(strChars);
   ReplaceControls(text_, from);

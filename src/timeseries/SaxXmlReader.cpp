@@ -13,6 +13,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/Error.h"
@@ -143,7 +144,11 @@ class ParseSession final : public SaxAttributes {
   void StartElement(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int attributeCount,
                     const xmlChar** attributes) {
     if (content_ == nullptr) return;
+    open_.emplace_back(prefix, localname);
     Guard([&] {
+      uint64_t values = 0;
+      for (int i = 0; i < attributeCount; ++i) values += static_cast<uint64_t>(attributes[5 * i + 4] - attributes[5 * i + 3]);
+      Deliver(values);
       attributes_ = attributes;
       attributeCount_ = attributeCount;
       const std::string_view local = Name(localname);
@@ -159,12 +164,19 @@ class ParseSession final : public SaxAttributes {
       const std::string_view local = Name(localname);
       content_->endElement(Uri(uri), local, QName(prefix, local));
     });
+    if (!open_.empty()) open_.pop_back();
   }
 
   void Characters(const xmlChar* text, int size) {
     if (content_ == nullptr) return;
-    Guard([&] { content_->characters(View(text, text + size)); });
+    Guard([&] {
+      Deliver(static_cast<uint64_t>(size));
+      content_->characters(View(text, text + size));
+    });
   }
+
+  // Bytes of the document handed to the parser so far.
+  void Read(std::size_t bytes) { read_ += bytes; }
 
   void ParseError(const xmlError& e) {
     // A warning remarks on legal XML (a relative namespace name): nothing for the user to act on.
@@ -207,6 +219,27 @@ class ParseSession final : public SaxAttributes {
   void Attach(xmlParserCtxtPtr ctxt) { ctxt_ = ctxt; }
 
  private:
+  // Text and attribute values come to more than the bytes read only through entities and
+  // default attributes, expanded again at every reference: past libxml2's own bound for the
+  // documents it builds (5 times the input, 1 MB at least) the parse ends, before the handler
+  // keeps what would exhaust the memory.
+  static constexpr uint64_t kAmplification = 5;
+  static constexpr uint64_t kExpansionFloor = 1000000;
+
+  void Deliver(uint64_t bytes) {
+    delivered_ += bytes;
+    const uint64_t allowed = std::max(kExpansionFloor, kAmplification * read_);
+    if (delivered_ <= allowed) return;
+    std::string where;
+    if (!open_.empty()) {
+      const std::string_view local = View(open_.back().second);
+      where = ", in element \"" + std::string(QName(open_.back().first, local)) + "\"";
+    }
+    throw DetailedError(kErrOverflow, "entities expand to more than " + IntegerText(static_cast<int64_t>(allowed)) +
+                                          " bytes of text" + where + ", line " + IntegerText(locator_.lineNumber()) +
+                                          " of " + name_);
+  }
+
   // Whether an attribute (libxml2 gives local name, prefix, URI, value start and value end)
   // has this qualified name; sizes rule out most names at once.
   static bool Named(std::string_view prefix, std::string_view local, std::string_view qname) {
@@ -274,6 +307,10 @@ class ParseSession final : public SaxAttributes {
   std::string qname_;
   std::exception_ptr failure_;
   std::optional<Error> fatal_;
+  uint64_t read_ = 0;
+  uint64_t delivered_ = 0;
+  // Prefix and local name of the elements open, for naming where the text grew too long.
+  std::vector<std::pair<const xmlChar*, const xmlChar*>> open_;
 };
 
 thread_local ParseSession* tCurrent = nullptr;
@@ -457,6 +494,7 @@ int ReadCallback(void* context, char* buffer, int size) {
   try {
     const std::size_t n = (*c->source)(buffer, static_cast<std::size_t>(size));
     c->bound.Scan(buffer, n);
+    c->session->Read(n);
     return static_cast<int>(n);
   } catch (...) {
     c->session->Fail(std::current_exception(), false);

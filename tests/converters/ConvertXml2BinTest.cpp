@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "common/Parallel.h"
 #include "converters/Converters.h"
 #include "diagnostics/RunState.h"
 #include "external/DataEditServer.h"
@@ -42,6 +43,7 @@ class ConvertXml2BinTest : public ::testing::Test {
   // objects 0..N); "$" stands for the directory in the table and in what comes back.
   Strings Run(const std::string& fileSystem, const std::string& series, const char* table = "t.ini") {
     ResetRunState();  // a run of its own, which reads the table afresh
+    ThreadCount = ThreadsFromEnvironment();  // as Main resolves it
     dir_.Write("t.ini", ReplaceAll("[Ostrand File System]\n" + fileSystem, "$", dir_.Path()) +
                             "\n[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n");
     dir_.Write("in.xml", "<TimeSeries>" + series + "</TimeSeries>");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Parallel.h"
+#include "diagnostics/RunState.h"
 #include "support/FaultyFileSystem.h"
 
 namespace tidemill {
@@ -13,6 +15,7 @@ using Strings = std::vector<std::string>;
 // bytes given ("<missing>": none). Gives the file afterwards, then per object "" or its message,
 // "$" standing for the directory.
 Strings Request(const std::string& file, const Strings& commands, std::string header = {}) {
+  ThreadCount = ThreadsFromEnvironment();  // as Main resolves it
   testing::TempDir dir;
   if (file != "<missing>") dir.Write("e.fnm", file);
   if (header.empty()) header = "set_values  FILE \"e.fnm\"\tSTARTUPDIR \"" + dir.Path() + "\" ";

@@ -222,6 +222,23 @@ TEST_F(QXContentHandlerTest, SideFileFailuresAreError1002WithTheCause) {
   }
 }
 
+// A plain file of several series is read in one range per thread, with the serial result: the
+// parallel path itself is taken, not only its way back to the serial read.
+TEST_F(QXContentHandlerTest, PlainSeriesAreReadInOneRangePerThread) {
+  std::string body;
+  for (int i = 1; i <= 8; ++i) {
+    body += Series("<locationId>L" + Text(i) + "</locationId>", Event("2004-03-07", "06:00:00", Text(i).c_str()));
+  }
+  const std::string path = dir_.Write("in.xml", Document(body));
+  const QXReadResult serial = ReadQXFile(path, {1, 0});
+  EXPECT_EQ(serial.ranges, 0u);
+  for (const unsigned threads : {2u, 4u}) {
+    const QXReadResult parallel = ReadQXFile(path, {threads, 1});
+    EXPECT_EQ(parallel.ranges, threads);
+    EXPECT_EQ(Summary(parallel), Summary(serial));
+  }
+}
+
 // Hostile documents end in a clear error after reading little of them, never in a hang or in
 // memory that grows with the attack.
 TEST(QXHostileInputTest, EndsEarlyWithAClearError) {
@@ -232,12 +249,33 @@ TEST(QXHostileInputTest, EndsEarlyWithAClearError) {
     uint64_t pieces;
     std::string error;  // the start of the error's summary
     std::size_t boxes;  // the parser's own reports
+    uint64_t mostRead = 1 << 20;
   } cases[] = {
       {"a million elements deep", "<TimeSeries>", [](uint64_t) { return std::string("<a>"); }, 1000000,
        "Error 1 (Excessive depth in document: 256", 1},
       {"400,000 attributes on one element", "<TimeSeries><series",
        [](uint64_t i) { return " a" + std::to_string(i) + "=\"1\""; }, 400000,
        "Error 6 (Overflow: the element at byte 13 of @/hostile.xml has more than 10000 attributes)", 0},
+      // Each reference expands the entity again: quadratic in the file's size.
+      {"a 10 KB entity referenced again and again",
+       "<!DOCTYPE TimeSeries [<!ENTITY e \"" + std::string(10000, 'x') + "\">]>\n<TimeSeries><series>\n<locationId>",
+       [](uint64_t) { return std::string("&e;"); }, 100000,
+       "Error 6 (Overflow: entities expand to more than 1000000 bytes of text, in element \"locationId\", line 3 of "
+       "@/hostile.xml)", 0},
+      {"entities nested ten deep", [] {
+         std::string dtd = "<!DOCTYPE TimeSeries [<!ENTITY e0 \"xxxxxxxxxx\">";
+         for (int i = 1; i <= 9; ++i) {
+           dtd += "<!ENTITY e" + std::to_string(i) + " \"";
+           for (int r = 0; r < 10; ++r) dtd += "&e" + std::to_string(i - 1) + ";";
+           dtd += "\">";
+         }
+         return dtd + "]><TimeSeries><series><locationId>";
+       }(), [](uint64_t) { return std::string("&e9;"); }, 1, "Error 89 (Detected an entity reference loop", 1},
+      // No entity at all: the text kept for one element is bounded too.
+      {"10 MB of text in one element", "<TimeSeries><series><locationId>",
+       [](uint64_t) { return std::string(1000, 'x'); }, 10001,
+       "Error 6 (Overflow: the text is longer than 10000000 bytes, in element \"locationId\", line 1 of @/hostile.xml)",
+       0, 11 << 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -253,7 +291,7 @@ TEST(QXHostileInputTest, EndsEarlyWithAClearError) {
     ASSERT_TRUE(read.error.has_value());
     const std::string summary = testing::ReplaceAll(ErrorSummary(*read.error), dir.Path(), "@");
     EXPECT_TRUE(summary.starts_with(c.error)) << summary;
-    EXPECT_LT(fs.bytesRead, 1u << 20);
+    EXPECT_LT(fs.bytesRead, c.mostRead);
     EXPECT_EQ(recorder.boxes.size(), c.boxes);
   }
 }
