@@ -144,11 +144,13 @@ class ParseSession final : public SaxAttributes {
   void StartElement(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int attributeCount,
                     const xmlChar** attributes) {
     if (content_ == nullptr) return;
-    open_.emplace_back(prefix, localname);
+    if (expands_) open_.emplace_back(prefix, localname);
     Guard([&] {
-      uint64_t values = 0;
-      for (int i = 0; i < attributeCount; ++i) values += static_cast<uint64_t>(attributes[5 * i + 4] - attributes[5 * i + 3]);
-      Deliver(values);
+      if (expands_) {
+        uint64_t values = 0;
+        for (int i = 0; i < attributeCount; ++i) values += static_cast<uint64_t>(attributes[5 * i + 4] - attributes[5 * i + 3]);
+        Deliver(values);
+      }
       attributes_ = attributes;
       attributeCount_ = attributeCount;
       const std::string_view local = Name(localname);
@@ -164,19 +166,22 @@ class ParseSession final : public SaxAttributes {
       const std::string_view local = Name(localname);
       content_->endElement(Uri(uri), local, QName(prefix, local));
     });
-    if (!open_.empty()) open_.pop_back();
+    if (expands_ && !open_.empty()) open_.pop_back();
   }
 
   void Characters(const xmlChar* text, int size) {
     if (content_ == nullptr) return;
     Guard([&] {
-      Deliver(static_cast<uint64_t>(size));
+      if (expands_) Deliver(static_cast<uint64_t>(size));
       content_->characters(View(text, text + size));
     });
   }
 
   // Bytes of the document handed to the parser so far.
   void Read(std::size_t bytes) { read_ += bytes; }
+  // The document declares an entity or an attribute (with its default): from here on its text
+  // may come to more than its bytes. The declarations come before the root element.
+  void Declares() { expands_ = true; }
 
   void ParseError(const xmlError& e) {
     // A warning remarks on legal XML (a relative namespace name): nothing for the user to act on.
@@ -220,7 +225,7 @@ class ParseSession final : public SaxAttributes {
 
  private:
   // Text and attribute values come to more than the bytes read only through entities and
-  // default attributes, expanded again at every reference: past libxml2's own bound for the
+  // default attributes, expanded again at every reference (Declares): past libxml2's own bound for the
   // documents it builds (5 times the input, 1 MB at least) the parse ends, before the handler
   // keeps what would exhaust the memory.
   static constexpr uint64_t kAmplification = 5;
@@ -307,6 +312,7 @@ class ParseSession final : public SaxAttributes {
   std::string qname_;
   std::exception_ptr failure_;
   std::optional<Error> fatal_;
+  bool expands_ = false;
   uint64_t read_ = 0;
   uint64_t delivered_ = 0;
   // Prefix and local name of the elements open, for naming where the text grew too long.
@@ -338,6 +344,18 @@ void OnError(void*, xmlErrorPtr error) {
   if (tCurrent != nullptr && error != nullptr) tCurrent->ParseError(*error);
 }
 
+void OnEntityDecl(void* ctx, const xmlChar* name, int type, const xmlChar* publicId, const xmlChar* systemId,
+                  xmlChar* content) {
+  if (tCurrent != nullptr) tCurrent->Declares();
+  xmlSAX2EntityDecl(ctx, name, type, publicId, systemId, content);
+}
+
+void OnAttributeDecl(void* ctx, const xmlChar* element, const xmlChar* name, int type, int def,
+                     const xmlChar* defaultValue, xmlEnumerationPtr tree) {
+  if (tCurrent != nullptr) tCurrent->Declares();
+  xmlSAX2AttributeDecl(ctx, element, name, type, def, defaultValue, tree);
+}
+
 void IgnoreGenericError(void*, const char*, ...) {}
 
 // Nothing outside the document is ever loaded: no external entity, no external DTD. The
@@ -359,6 +377,8 @@ const xmlSAXHandler& Callbacks() {
     // Start from libxml2's own SAX2 callbacks for the internal subset, then take over the
     // content and leave out everything that would build a tree.
     xmlSAXVersion(&h, 2);
+    h.entityDecl = OnEntityDecl;
+    h.attributeDecl = OnAttributeDecl;
     h.startDocument = OnStartDocument;
     h.endDocument = OnEndDocument;
     h.startElement = nullptr;
