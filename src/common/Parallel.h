@@ -31,8 +31,6 @@ class WorkerPool {
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
-  // The threads that work, the calling one included.
-  unsigned Threads() const { return static_cast<unsigned>(helpers_.size()) + 1; }
   void For(std::size_t count, const std::function<void(std::size_t)>& work);
 
  private:

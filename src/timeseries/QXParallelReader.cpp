@@ -29,7 +29,7 @@ std::string ReadBytes(InputFile& file, uint64_t at, uint64_t size) {
   return bytes;
 }
 
-// Raised wherever a range gives up: its result is not wanted, the serial read makes the reports.
+// Raised where a range meets what it cannot read alone: the serial read makes the reports.
 [[noreturn]] void GiveUp(std::string_view why, const std::string& path) {
   throw DetailedError(kErrInvalidCall, std::string(why) + " in a range of " + path + ": read serially");
 }
@@ -102,13 +102,9 @@ class RangeHandler : public SaxContentHandler {
 // Any report of a range's parse ends it.
 class Refusal : public SaxErrorHandler {
  public:
-  explicit Refusal(const std::string& path) : path_(path) {}
-  void error(const SaxLocator&, std::string_view, int32_t) override { GiveUp("an error", path_); }
-  void fatalError(const SaxLocator&, std::string_view, int32_t) override { GiveUp("a fatal error", path_); }
-  void ignorableWarning(const SaxLocator&, std::string_view, int32_t) override { GiveUp("a warning", path_); }
-
- private:
-  const std::string& path_;
+  void error(const SaxLocator&, std::string_view, int32_t) override { throw Error(kErrInvalidCall); }
+  void fatalError(const SaxLocator&, std::string_view, int32_t) override { throw Error(kErrInvalidCall); }
+  void ignorableWarning(const SaxLocator&, std::string_view, int32_t) override { throw Error(kErrInvalidCall); }
 };
 
 struct Range {
@@ -128,7 +124,7 @@ void ReadRange(Range& range, std::string_view head, std::string_view tail, Input
   handler.ReadAllSeries(true);
   handler.XMLFile(path);
   RangeHandler guard(handler, path);
-  Refusal refusal(path);
+  Refusal refusal;
   SaxXmlReader reader;
   reader.contentHandler(&guard);
   reader.errorHandler(&refusal);
