@@ -84,8 +84,10 @@ Error FileError(int errnoValue, std::string_view path) {
     case ETXTBSY: number = kErrPathFileAccess; break;
     case ENAMETOOLONG: number = kErrBadFileName; break;
     case ENOMEM: number = kErrOutOfMemory; break;
-    case ENOSPC:
-    case EDQUOT: number = kErrDiskFull; break;
+#ifdef EDQUOT  // a quota is a full disk to its user; Windows' C library has no such code
+    case EDQUOT:
+#endif
+    case ENOSPC: number = kErrDiskFull; break;
     default: number = kErrDeviceIO; break;
   }
   std::string description(StandardDescription(number));

@@ -1,9 +1,5 @@
 #include "common/Paths.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <vector>
 
 #include "common/Error.h"
@@ -13,14 +9,6 @@
 namespace tidemill {
 
 char Separator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
-
-bool FileExists(const std::string& path) {
-  if (TrimBlanks(path).empty()) return false;
-  // Never opened: opening a named pipe to look at it would lose what its writer sends.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0;
-}
 
 PathParts SplitPath(std::string_view path, PathStyle style) {
   const char sep = Separator(style);

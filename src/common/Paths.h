@@ -9,12 +9,14 @@ namespace tidemill {
 // Windows: separator "\", drives, "\\server" paths. POSIX: separator "/".
 enum class PathStyle { Windows, Posix };
 
-// The style of the host the program runs on.
-constexpr PathStyle kHostPathStyle = PathStyle::Posix;
+// The style of the host the program runs on (the build names it).
+constexpr PathStyle kHostPathStyle = PathStyle::TIDEMILL_HOST_PATH_STYLE;
 char Separator(PathStyle style);
 
-// True when the file exists and may be read, looked up without opening it; false for blanks
-// only, a missing file, a directory or an unreadable file. Never raises.
+// True when the file exists and may be read; false for blanks only, a missing file, a directory
+// or an unreadable file. Never raises. POSIX looks it up without opening it (a named pipe would
+// lose what its writer sends); Windows opens it for reading and closes it, so a file that another
+// process holds exclusively does not exist.
 bool FileExists(const std::string& path);
 
 struct PathParts {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "common/Error.h"
 #include "common/Parallel.h"
@@ -61,7 +62,7 @@ bool AnswerHelpOrVersion(int argc, char** argv) {
     text = ExecutableName() + " " + VersionText() + "\n";
   } else {
     std::string called = argv[0] != nullptr ? argv[0] : ExecutableName();
-    called.erase(0, called.find_last_of('/') + 1);
+    called = SplitPath(called).fileName;
     text = "Usage: " + called +
            " inputfile outputfile [/batch] [/conversiontable table.ini] [/diagfile diag.xml] [/debug]\n" +
            std::string(called.size() + 8, ' ') + "[/plan] [/exitcode]\n"
@@ -116,10 +117,13 @@ void PrintPlan(const PlanStart& start, bool converted) {
 }  // namespace
 
 int RunMain(const std::vector<std::string>& arguments, const ConverterSet& converters) {
+  return RunCommandLine(JoinCommandLine(arguments), converters);
+}
+
+int RunCommandLine(const std::string& commandLine, const ConverterSet& converters) {
   RunStateRelease release;
   ThreadCount = ThreadsFromEnvironment();
 
-  const std::string commandLine = JoinCommandLine(arguments);
   if (commandLine.empty()) {
     ReportUsage("No command line defined.", kUsageWithDebug);
     return 0;
@@ -215,8 +219,10 @@ int RunMain(const std::vector<std::string>& arguments, const ConverterSet& conve
 
 int Main(int argc, char** argv) {
   try {
+    PrepareStandardStreams();
     if (argc > 0) SetArgv0(argv[0]);
     if (AnswerHelpOrVersion(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
+    if (const std::optional<std::string> commandLine = ProcessCommandLine()) return RunCommandLine(*commandLine);
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     return RunMain(arguments);
   } catch (...) {

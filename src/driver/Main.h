@@ -23,8 +23,11 @@ struct ConverterSet {
 // made; an error it does not trap propagates. The run-wide state starts fresh and is back at its
 // start values (the log written) when it returns.
 int RunMain(const std::vector<std::string>& arguments, const ConverterSet& converters = {});
+// The same run on the command-line text itself, as Windows hands it over.
+int RunCommandLine(const std::string& commandLine, const ConverterSet& converters = {});
 
-// The process's entry: RunMain on argv; an untrapped error is written to standard error as
+// The process's entry: RunCommandLine on the process's own command-line text where the system
+// keeps one, else RunMain on argv; an untrapped error is written to standard error as
 // "Run-time error 'N': description" and gives exit status 1.
 int Main(int argc, char** argv);
 

@@ -1,14 +1,12 @@
 #include "timeseries/Series.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "common/Error.h"
+#include "common/Memory.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
 
@@ -20,19 +18,6 @@ namespace {
 constexpr int32_t kFirstDay = -657434;
 constexpr int32_t kLastDay = 2958465;
 
-// Brings in the whole pages of [begin, begin + bytes) in one call. A page fault costs several
-// microseconds on a virtual machine; pages asked for at once cost about half as much each.
-// Only a hint: where the system cannot, the pages come in one fault at a time as before.
-void PrefaultPages(void* begin, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-  static const auto kPage = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto from = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
-  const auto to = (reinterpret_cast<uintptr_t>(begin) + bytes) & ~(kPage - 1);
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
-#else
-  (void)begin, (void)bytes;
-#endif
-}
 
 }  // namespace
 

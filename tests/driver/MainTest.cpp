@@ -44,7 +44,7 @@ class MainTest : public ::testing::Test {
   testing::FaultyFileSystem fs_;
   ScopedFileSystem scope_{fs_};
   testing::BoxRecorder boxes_;
-  const std::string t_ = dir_.Path() + "/";
+  const std::string t_ = dir_.File("");
 };
 
 TEST_F(MainTest, DispatchesByTheLowerCaseExtensions) {

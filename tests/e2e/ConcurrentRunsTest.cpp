@@ -1,8 +1,6 @@
 // Runs of the built executable at the same time on one file: the output is whole, as one of the
 // runs wrote it, and a run reading a file that others rewrite reads the old or the new file.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "support/DriverSupport.h"
 #include "support/RunTidemill.h"
@@ -18,26 +16,17 @@ using Strings = std::vector<std::string>;
 // Starts every run at once in batch mode (run k logs to diag<k>.xml), waits for all, and gives
 // the log lines of each after the start-up lines.
 std::vector<std::vector<DiagLine>> RunAtOnce(const TempDir& dir, const std::vector<Strings>& runs) {
-  std::vector<pid_t> started;
+  const TempDir capture;
+  std::vector<testing::Started> started;
   for (std::size_t k = 0; k < runs.size(); ++k) {
     Strings args = runs[k];
-    args.insert(args.begin(), TIDEMILL_EXE);
     for (const std::string& a : Strings{"/batch", "/diagfile", "diag" + std::to_string(k) + ".xml"}) args.push_back(a);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir.Path().c_str()) == 0) ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    started.push_back(pid);
+    started.push_back(testing::StartTidemill(dir.Path(), args, capture.File("out" + std::to_string(k)),
+                                             capture.File("err" + std::to_string(k))));
   }
   std::vector<std::vector<DiagLine>> logs;
   for (std::size_t k = 0; k < started.size(); ++k) {
-    int status = 0;
-    ::waitpid(started[k], &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "run " << k;
+    EXPECT_EQ(testing::WaitFor(started[k]), 0) << "run " << k;
     auto lines = testing::ReadDiagLines(Slurp(dir.File("diag" + std::to_string(k) + ".xml")), "tidemill");
     logs.emplace_back(lines.begin() + std::min<std::size_t>(6, lines.size()), lines.end());
   }

@@ -121,7 +121,7 @@ TEST(KelTest, XmlToKel) {
   };
   const std::string head = "<TimeSeries xmlns=\"http://www.orva.example/orva/QX\">", end = "</TimeSeries>";
   TempDir dir;
-  const std::string t = dir.Path() + "/", in = ") in procedure ConvertXml2Kel of Module Mod_Main";
+  const std::string t = dir.File(""), in = ") in procedure ConvertXml2Kel of Module Mod_Main";
   const double t0 = DateSerial(2024, 3, 1);
   const std::vector<double> times = {t0, t0 + TimeSerial(1, 0, 0), t0 + TimeSerial(2, 0, 0)};
   const auto values = [](std::vector<float> v) { return [v](std::size_t i) { return v[i]; }; };
@@ -185,7 +185,7 @@ std::string Int32(int32_t v) { return std::string(reinterpret_cast<const char*>(
 
 TEST(KelTest, BadKelFilesAndTables) {
   TempDir dir;
-  const std::string t = dir.Path() + "/";
+  const std::string t = dir.File("");
   const std::string kel = Slurp(kSamples + "/river.kel");  // 3 parameters, 3 locations, 6 records of 40 bytes
   const std::string map = Slurp(kSamples + "/river.map");
   const std::string table = Slurp(kSamples + "/kel-table.ini");

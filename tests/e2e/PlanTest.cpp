@@ -16,7 +16,7 @@ using namespace testing;
 std::map<std::string, std::string> Snapshot(const TempDir& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-    files[entry.path().filename()] = Slurp(entry.path());
+    files[testing::Utf8Name(entry.path().filename())] = Slurp(testing::Utf8Name(entry.path()));
   }
   return files;
 }

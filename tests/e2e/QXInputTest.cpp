@@ -2,13 +2,8 @@
 // the parser's warnings stay out of the log, and a file read in ranges on several threads gives
 // exactly what the serial reader gives, log included.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -38,21 +33,8 @@ Result ToKel(const TempDir& dir, const std::string& xml, Feed feed = Feed::File)
   std::thread writer;
   std::atomic<bool> done = false;
   if (fifo) {
-    EXPECT_EQ(::mkfifo(dir.File("in.xml").c_str(), 0600), 0);
-    writer = std::thread([&] {
-      if (feed == Feed::Pipe) {
-        std::ofstream(dir.File("in.xml"), std::ios::binary) << xml;
-        return;
-      }
-      int fd;
-      while ((fd = ::open(dir.File("in.xml").c_str(), O_WRONLY | O_NONBLOCK)) < 0 && errno == ENXIO && !done) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-      if (fd < 0) return;
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-      EXPECT_EQ(::write(fd, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
-      ::close(fd);
-    });
+    EXPECT_TRUE(MakeNamedPipe(dir.File("in.xml")));
+    writer = std::thread([&] { FeedNamedPipe(dir.File("in.xml"), xml, feed == Feed::PipeOpenedLate, done); });
   } else {
     dir.Write("in.xml", xml);
   }
@@ -60,7 +42,7 @@ Result ToKel(const TempDir& dir, const std::string& xml, Feed feed = Feed::File)
   done = true;
   if (fifo) {
     // A reader that never came would leave the writer waiting.
-    ::close(::open(dir.File("in.xml").c_str(), O_RDONLY | O_NONBLOCK));
+    ReleaseNamedPipe(dir.File("in.xml"));
     writer.join();
   }
   EXPECT_EQ(o.err, "");
@@ -103,6 +85,7 @@ TEST(QXInputTest, NamedPipeAndRelativeNamespaceReadAsTheFile) {
                                    "<TimeSeries xmlns=\"orva/QX\">");
   const Result file = ToKel(dir, xml);
   EXPECT_EQ(file.log, std::vector<DiagLine>{kConvertedLine});
+  TIDEMILL_POSIX_ONLY("Windows has no named pipes in its file system");
   EXPECT_EQ(ToKel(dir, xml, Feed::Pipe), file);
   EXPECT_EQ(ToKel(dir, xml, Feed::PipeOpenedLate), file);
 }
@@ -140,18 +123,18 @@ TEST(QXInputTest, RangesReadAsTheSerialReader) {
       Document(Many(9, plain), "<TimeSeries>", ""),
   };
   TempDir dir;
-  ::setenv("TIDEMILL_PARALLEL_MIN_BYTES", "1", 1);
+  SetEnvironment("TIDEMILL_PARALLEL_MIN_BYTES", "1");
   for (const std::string& xml : rows) {
     SCOPED_TRACE(xml.substr(0, 300));
-    ::setenv("TIDEMILL_THREADS", "1", 1);
+    SetEnvironment("TIDEMILL_THREADS", "1");
     const Result serial = ToKel(dir, xml);
     for (const char* threads : {"2", "3", "4"}) {
-      ::setenv("TIDEMILL_THREADS", threads, 1);
+      SetEnvironment("TIDEMILL_THREADS", threads);
       EXPECT_EQ(ToKel(dir, xml), serial) << threads << " threads";
     }
   }
-  ::unsetenv("TIDEMILL_THREADS");
-  ::unsetenv("TIDEMILL_PARALLEL_MIN_BYTES");
+  SetEnvironment("TIDEMILL_THREADS", nullptr);
+  SetEnvironment("TIDEMILL_PARALLEL_MIN_BYTES", nullptr);
 }
 
 }  // namespace

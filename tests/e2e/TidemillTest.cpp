@@ -31,7 +31,7 @@ class TidemillTest : public ::testing::Test {
  protected:
   TidemillTest() { dir_.Write("in.abr", "20240301000000 1.5\r\n"); }
   TempDir dir_;
-  const std::string t_ = dir_.Path() + "/";
+  const std::string t_ = dir_.File("");
 };
 
 TEST_F(TidemillTest, RefusedCommandLinesShowUsage) {

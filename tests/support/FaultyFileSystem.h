@@ -2,8 +2,6 @@
 // of message boxes.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "common/Error.h"
 #include "common/FileSystem.h"
 #include "diagnostics/MessageBox.h"
+#include "support/Platform.h"
 
 namespace tidemill::testing {
 
@@ -106,28 +105,33 @@ class FaultyFileSystem : public FileSystem {
   };
 };
 
+// A file name held as UTF-8, as the program holds it, for the standard library's file calls.
+inline std::filesystem::path Utf8Path(const std::string& name) { return std::u8string(name.begin(), name.end()); }
+inline std::string Utf8Name(const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
  public:
-  TempDir() : path_((std::filesystem::temp_directory_path() / "tidemill-test-XXXXXX").string()) {
-    if (::mkdtemp(path_.data()) == nullptr) throw Error(kErrPathNotFound, "cannot create a temporary directory");
-  }
+  TempDir() : path_(MakeTemporaryDirectory()) {}
   ~TempDir() {
     std::error_code ec;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
   }
   const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string File(const std::string& name) const { return path_ + Separator(kHostPathStyle) + name; }
   // Writes a file with the given bytes and returns its path.
   std::string Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(File(name), std::ios::binary) << bytes;
+    std::ofstream(Utf8Path(File(name)), std::ios::binary) << bytes;
     return File(name);
   }
   // Names of the entries in the directory, sorted, separated by blanks.
   std::string Listing() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(Utf8Name(entry.path().filename()));
     std::sort(names.begin(), names.end());
     std::string out;
     for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
@@ -140,7 +144,7 @@ class TempDir {
 
 // The contents of a file, or "<missing>" when it cannot be read.
 inline std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return in ? s.str() : "<missing>";

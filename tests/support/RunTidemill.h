@@ -1,14 +1,12 @@
 // Runs the built executable, for the end-to-end tests.
 #pragma once
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "support/DriverSupport.h"
 #include "support/FaultyFileSystem.h"
+#include "support/Platform.h"
 
 namespace tidemill::testing {
 
@@ -20,16 +18,9 @@ struct Outcome {
 // Runs tidemill with the arguments in directory dir; removeDir deletes dir once the program
 // has it as its current directory.
 inline Outcome RunTidemill(const std::string& dir, const std::vector<std::string>& args, bool removeDir = false) {
-  const auto quoted = [](std::string s) {
-    for (std::size_t p = 0; (p = s.find('\'', p)) != std::string::npos; p += 4) s.replace(p, 1, "'\\''");
-    return "'" + s + "'";
-  };
   TempDir capture;
-  std::string command = "cd " + quoted(dir) + (removeDir ? " && rmdir \"$PWD\"" : "") + " && exec " + quoted(TIDEMILL_EXE);
-  for (const std::string& a : args) (command += " ") += quoted(a);
-  const int status = std::system((command + " </dev/null >" + capture.File("out") + " 2>" + capture.File("err")).c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Slurp(capture.File("out")),
-          Slurp(capture.File("err"))};
+  const int status = WaitFor(StartTidemill(dir, args, capture.File("out"), capture.File("err"), removeDir));
+  return {status, Slurp(capture.File("out")), Slurp(capture.File("err"))};
 }
 
 // The outcome lines of a conversion in the diagnostics file.

@@ -1,0 +1,20 @@
+// What the Windows sources of the platform seam share: UTF-16 at the system's calls, its error
+// codes as the program's file errors. Included by *Windows.cpp only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/Error.h"
+
+namespace tidemill {
+
+std::wstring Utf16(std::string_view utf8);
+std::string Utf8(std::wstring_view utf16);
+
+// A Windows error code (GetLastError) as the run-time error of the same meaning, its
+// description naming the file and giving the system's text.
+Error WindowsFileError(uint32_t code, std::string_view path);
+
+}  // namespace tidemill
