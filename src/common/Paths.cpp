@@ -43,7 +43,11 @@ PathParts SplitPath(std::string_view path, PathStyle style) {
 }
 
 std::string SiblingPath(std::string_view path, std::string_view newExtension, PathStyle style) {
-  return SplitPath(path, style).directoryAndBase + std::string(newExtension);
+  const PathParts parts = SplitPath(path, style);
+  // A name without a directory lies in the current directory, in either style: Windows' "\base"
+  // would be the root of the drive.
+  if (parts.fileName.size() == path.size()) return std::string(".") + Separator(style) + parts.baseName + std::string(newExtension);
+  return parts.directoryAndBase + std::string(newExtension);
 }
 
 namespace {

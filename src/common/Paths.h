@@ -32,7 +32,8 @@ struct PathParts {
 PathParts SplitPath(std::string_view path, PathStyle style = kHostPathStyle);
 
 // The file named directory + separator + base name + newExtension (the side file of a QX-XML
-// file is SiblingPath(path, ".bin")).
+// file is SiblingPath(path, ".bin")); a name without a directory gives one in the current
+// directory (".\\base.bin", "./base.bin").
 std::string SiblingPath(std::string_view path, std::string_view newExtension, PathStyle style = kHostPathStyle);
 
 // Makes a path absolute against a current directory; pure, the tables of both styles apply.

@@ -59,9 +59,12 @@ Error WindowsFileError(uint32_t code, std::string_view path) {
     case ERROR_OUTOFMEMORY: number = kErrOutOfMemory; break;
     default: number = kErrDeviceIO; break;
   }
+  // As on Linux, the system's text only where the number alone does not tell the cause.
   std::string detail(path);
-  detail += ": ";
-  detail += SystemText(code);
+  if (number == kErrDeviceIO || number == kErrPathFileAccess) {
+    detail += ": ";
+    detail += SystemText(code);
+  }
   return DetailedError(number, detail);
 }
 

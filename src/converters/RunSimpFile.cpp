@@ -56,7 +56,7 @@ std::string PeriodLine(double startDate, double endDate) {
 
 void WriteRunSimpFile(const std::string& path, double startDate, double endDate) {
   try {
-    const auto in = Fs().OpenRead(path);
+    auto in = Fs().OpenRead(path);
     LineReader lines(*in, LineEnds::CrLf);
     // A run that only plans reads the file all the same, and writes nothing.
     PlannedFile out(path);
@@ -97,6 +97,8 @@ void WriteRunSimpFile(const std::string& path, double startDate, double endDate)
     // period line.
     if (ended) copy({}, false);
     out.Write(piece);
+    // Read to its end and closed first: Windows replaces no file that is still open.
+    in.reset();
     out.Commit();
     if (PlanMode) {
       AddPlanLine("run-simulation file: " + path + ", " +

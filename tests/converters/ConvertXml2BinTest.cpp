@@ -44,13 +44,13 @@ class ConvertXml2BinTest : public ::testing::Test {
   Strings Run(const std::string& fileSystem, const std::string& series, const char* table = "t.ini") {
     ResetRunState();  // a run of its own, which reads the table afresh
     ThreadCount = ThreadsFromEnvironment();  // as Main resolves it
-    dir_.Write("t.ini", ReplaceAll("[Ostrand File System]\n" + fileSystem, "$", dir_.Path()) +
+    dir_.Write("t.ini", dir_.Unmasked("[Ostrand File System]\n" + fileSystem, "$") +
                             "\n[Parameters bin]\nP=PM\n Q = QM \nU=  \n[Locations bin]\nL1= OBJ1\nL2=\n");
     dir_.Write("in.xml", "<TimeSeries>" + series + "</TimeSeries>");
     testing::BoxRecorder boxes;
     request_.clear();
     Strings out = {ConvertXml2Bin(dir_.File("in.xml"), *table ? dir_.File(table) : "") ? "true" : "false"};
-    for (const std::string& s : boxes.boxes + request_) out.push_back(ReplaceAll(s, dir_.Path(), "$"));
+    for (const std::string& s : boxes.boxes + request_) out.push_back(dir_.Masked(s, "$"));
     return out;
   }
 

@@ -22,14 +22,12 @@ using testing::Slurp;
 using testing::TempDir;
 using Strings = std::vector<std::string>;
 
-// The separator between a directory and its files in the reports.
-const std::string kSep(1, Separator(kHostPathStyle));
 const std::string kAbr = "20240301000000 1.5\r\n20240301010000 2.5\r\n";
 const std::string kQX =
     "<TimeSeries><series><header><locationId>A</locationId><parameterId>Q</parameterId></header>"
     "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"1.5\"/>"
     "<event date=\"2006-04-11\" time=\"00:00:00\" value=\"2.5\"/></series></TimeSeries>";
-const std::string kTmsTable = "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=@" + kSep + "q.tms\r\n";
+const std::string kTmsTable = "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=@/q.tms\r\n";
 const std::string kConverted = "64||" + testing::kConvertedText, kNotConverted = "16||" + testing::kNotConvertedText;
 const std::string kXmlForm = "64||" + testing::kXmlFormText, kBinaryForm = "64||" + testing::kBinaryFormText;
 const std::string kWriterFailed =
@@ -77,7 +75,7 @@ std::string LinkedState(const std::string& link, const TempDir& elsewhere, const
 Outcome RunWith(const Output& output, const TempDir& dir, const std::function<void(FaultyFileSystem&)>& arm,
                 const TempDir* elsewhere = nullptr) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) std::filesystem::remove(entry.path());
-  for (const auto& [name, contents] : output.files) dir.Write(name, ReplaceAll(contents, "@", dir.Path()));
+  for (const auto& [name, contents] : output.files) dir.Write(name, dir.Unmasked(contents, "@"));
   std::string target = dir.File(output.target);
   if (elsewhere != nullptr) {
     const std::string file = elsewhere->File(output.target);
@@ -98,13 +96,13 @@ Outcome RunWith(const Output& output, const TempDir& dir, const std::function<vo
   Outcome outcome{recorder.boxes, dir.Listing(), {}, Slurp(target).size(), "file"};
   if (elsewhere != nullptr) outcome.target = LinkedState(dir.File(output.target), *elsewhere, target);
   for (const auto& [name, contents] : output.files)
-    outcome.files[name] = ReplaceAll(Slurp(dir.File(name)), dir.Path(), "@");
+    outcome.files[name] = dir.Masked(Slurp(dir.File(name)), "@");
   for (std::string& box : outcome.boxes) {
     // The log's lines after a report that the log could not be written: their levels tell that
     // none was lost (the end-to-end tests read them whole).
     static const std::regex logged("\r\n([134]) [^\r]*");
-    box = std::regex_replace(ReplaceAll(box, dir.Path(), "@"), logged, " $1");
-    if (elsewhere != nullptr) box = ReplaceAll(box, elsewhere->Path(), "%");
+    box = std::regex_replace(dir.Masked(box, "@"), logged, " $1");
+    if (elsewhere != nullptr) box = elsewhere->Masked(box, "%");
   }
   return outcome;
 }
@@ -153,7 +151,7 @@ const std::vector<Output>& Outputs() {
       // The TMS file is written before the run-simulation file whatever becomes of the latter.
       {"run-simulation file",
        {{"in.xml", kQX},
-        {"t.ini", kTmsTable + "[Ostrand File System]\r\nRunSimpFile=@" + kSep + "run.sim\r\n"},
+        {"t.ini", kTmsTable + "[Ostrand File System]\r\nRunSimpFile=@/run.sim\r\n"},
         {"run.sim", "*\r\n1\r\n2\r\n3\r\nold\r\n"}},
        {"in.xml", "out.tms", "/conversiontable", "t.ini"},
        "run.sim",
@@ -214,7 +212,7 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
     for (const Fault& fault : faults) {
       SCOPED_TRACE(fault.name);
       const Outcome o = RunWith(output, dir, fault.arm);
-      const std::string description = ReplaceAll(fault.description, "@", "@" + kSep + output.target);
+      const std::string description = ReplaceAll(fault.description, "@", "@/" + output.target);
       const std::string error = "Error " + std::to_string(fault.number) + " (" + description + ")";
       Strings expected;
       for (const std::string& box : output.failed) {
@@ -236,7 +234,7 @@ TEST(FailureInjectionTest, AFailedWriteLeavesThePreviousFileAndGivesItsReportsOn
         const Outcome l = RunWith(output, dir, fault.arm, &elsewhere);
         const std::string where = "%/" + output.target;
         Strings viaLinkExpected;
-        for (const std::string& box : expected) viaLinkExpected.push_back(ReplaceAll(box, "@" + kSep + output.target, where));
+        for (const std::string& box : expected) viaLinkExpected.push_back(ReplaceAll(box, "@/" + output.target, where));
         EXPECT_EQ(l.boxes, viaLinkExpected);
         EXPECT_EQ(l.listing, o.listing);
         EXPECT_EQ(l.files.at(output.target), output.files.at(output.target));

@@ -41,7 +41,7 @@ TEST(AbrTest, Conversions) {
     if (row.debug) args.push_back("/debug");
     EXPECT_EQ(RunTidemill(dir.Path(), args).err, "");
     std::vector<DiagLine> expected = row.lines;
-    for (auto& [level, text] : expected) text = ReplaceAll(ReplaceAll(text, "@", in), "$", dir.Path());
+    for (auto& [level, text] : expected) text = dir.Unmasked(ReplaceAll(text, "@", in), "$");
     EXPECT_EQ(LoggedAfterStart(dir), expected) << row.abr;
     const bool written = row.lines.back() == kConvertedLine;
     EXPECT_EQ((written ? DescribeQX(dir.File("out.xml")) : "") + " | " + dir.Listing(), row.summary) << row.abr;

@@ -101,7 +101,7 @@ TEST(KelTest, KelAndMapToQXXml) {
     std::filesystem::copy(kSamples + "/river.map", dir.File("river.map"));
     dir.Write("twin.kel", Slurp(kSamples + "/river.kel").replace(280, 6, "Weir  "));
     Lines log = row.log;
-    for (std::string& line : log) line = testing::ReplaceAll(line, "@", dir.Path());
+    for (std::string& line : log) line = dir.Unmasked(line, "@");
     EXPECT_EQ(RunLogged(dir, row.args), log) << row.args[0];
     EXPECT_EQ(dir.Listing(), "diag.xml " + row.files + (row.files.empty() ? "" : " ") + "river.kel river.map twin.kel");
     if (!row.series.empty()) {

@@ -127,8 +127,8 @@ TEST(PlanTest, EachConversionOfTheSamples) {
     for (const char* a : {"/PLAN", "/batch", "/diagfile", "diag.xml"}) args.push_back(a);
     const Outcome o = RunTidemill(dir.Path(), args);
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(ReplaceAll(o.out, dir.Path(), "@"), row.out) << row.args[1];
-    EXPECT_EQ(ReplaceAll(o.err, dir.Path(), "@"), row.err) << row.args[1];
+    EXPECT_EQ(dir.Masked(o.out, "@"), row.out) << row.args[1];
+    EXPECT_EQ(dir.Masked(o.err, "@"), row.err) << row.args[1];
     EXPECT_EQ(Snapshot(dir), before) << row.args[1];
   }
 }

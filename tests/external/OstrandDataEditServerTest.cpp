@@ -31,7 +31,7 @@ Strings Request(const std::string& file, const Strings& commands, std::string he
   Strings out = {testing::Slurp(dir.File("e.fnm"))};
   for (int32_t k = 1; k <= n; ++k) {
     EXPECT_EQ(flags(k) != 0, !messages(k).empty());
-    out.push_back(testing::ReplaceAll(messages(k), dir.Path(), "$"));
+    out.push_back(dir.Masked(messages(k), "$"));
   }
   EXPECT_EQ(stored, std::count(out.begin() + 1, out.end(), ""));
   EXPECT_EQ(indicator != 0, stored < n);

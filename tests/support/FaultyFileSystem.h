@@ -105,6 +105,13 @@ class FaultyFileSystem : public FileSystem {
   };
 };
 
+inline std::string ReplaceAll(const std::string& s, const std::string& from, const std::string& to) {
+  std::string out;
+  std::size_t p = 0;
+  for (std::size_t q; (q = s.find(from, p)) != std::string::npos; p = q + from.size()) out.append(s, p, q - p) += to;
+  return out.append(s, p);
+}
+
 // A file name held as UTF-8, as the program holds it, for the standard library's file calls.
 inline std::filesystem::path Utf8Path(const std::string& name) { return std::u8string(name.begin(), name.end()); }
 inline std::string Utf8Name(const std::filesystem::path& path) {
@@ -127,6 +134,15 @@ class TempDir {
   std::string Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(Utf8Path(File(name)), std::ios::binary) << bytes;
     return File(name);
+  }
+  // text with the directory written as mark, and mark + "/" for the directory and its separator:
+  // the same text on either platform.
+  std::string Masked(const std::string& text, const std::string& mark) const {
+    return ReplaceAll(ReplaceAll(text, File(""), mark + "/"), path_, mark);
+  }
+  // The other way: mark + "/" and mark become the directory's own path.
+  std::string Unmasked(const std::string& text, const std::string& mark) const {
+    return ReplaceAll(ReplaceAll(text, mark + "/", File("")), mark, path_);
   }
   // Names of the entries in the directory, sorted, separated by blanks.
   std::string Listing() const {
@@ -154,12 +170,6 @@ inline std::string Slurp(const std::string& path) {
 inline std::string Golden(const std::string& name) { return Slurp(TIDEMILL_SAMPLES "/../tests/golden/" + name); }
 
 // Every from in s replaced by to.
-inline std::string ReplaceAll(const std::string& s, const std::string& from, const std::string& to) {
-  std::string out;
-  std::size_t p = 0;
-  for (std::size_t q; (q = s.find(from, p)) != std::string::npos; p = q + from.size()) out.append(s, p, q - p) += to;
-  return out.append(s, p);
-}
 
 // "Error N (description)" of the error the call raises, or "no error".
 inline std::string ErrorOf(const std::function<void()>& call) {

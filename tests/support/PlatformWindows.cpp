@@ -13,7 +13,7 @@
 namespace tidemill::testing {
 
 bool PosixOnlyRow(const char* reason) {
-  std::printf("[  SKIPPED ] rows for POSIX only: %s\n", reason);
+  std::printf("[ POSIX ONLY ] rows not run on Windows: %s\n", reason);
   return true;
 }
 

@@ -289,7 +289,7 @@ TEST(QXHostileInputTest, EndsEarlyWithAClearError) {
     // On one thread: a parallel read would first look for cuts a few MiB into the file.
     const QXReadResult read = ReadQXFile(path, {1, 0});
     ASSERT_TRUE(read.error.has_value());
-    const std::string summary = testing::ReplaceAll(ErrorSummary(*read.error), dir.Path(), "@");
+    const std::string summary = dir.Masked(ErrorSummary(*read.error), "@");
     EXPECT_TRUE(summary.starts_with(c.error)) << summary;
     EXPECT_LT(fs.bytesRead, c.mostRead);
     EXPECT_EQ(recorder.boxes.size(), c.boxes);
