@@ -194,12 +194,20 @@ class WindowsFileSystem : public FileSystem {
     const std::wstring source = Utf16(from);
     const std::wstring target = Utf16(to);
     const bool done = Retried([&] {
-      // ReplaceFileW keeps the target's attributes and access rights; a target that is not
-      // there (any more) is moved to.
-      if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-          ::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-        return true;
+      // A target that another process holds is found out first: a failed ReplaceFileW may leave
+      // files of its own beside it.
+      const HANDLE existing = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (existing == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+      } else {
+        ::CloseHandle(existing);
+        // ReplaceFileW keeps the target's attributes and access rights.
+        if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+          return true;
+        }
       }
+      // A target that is not there (any more) is moved to.
       return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     });
     if (!done) {

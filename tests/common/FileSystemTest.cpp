@@ -18,7 +18,10 @@ TEST(FileSystem, ReadingGivesTheProgramsFileErrors) {
   EXPECT_EQ(ReadWholeFile(file), "hello");
   EXPECT_EQ(*Fs().FileSize(file), 5u);
   EXPECT_FALSE(Fs().FileSize(dir.Path()).has_value());  // a directory has no file size
-  EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.File("none/x")); }), "Error 53 (File not found: " + dir.File("none/x") + ")");
+  EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.File("none")); }), "Error 53 (File not found: " + dir.File("none") + ")");
+  // Windows tells a missing directory from a missing file.
+  EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.File("none/x")); }),
+            (testing::kOnWindows ? "Error 76 (Path not found: " : "Error 53 (File not found: ") + dir.File("none/x") + ")");
   EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.Path()); }),
             "Error 75 (Path/File access error: " + dir.Path() + ": Is a directory)");
 }

@@ -163,7 +163,10 @@ TEST(KelTest, XmlToKel) {
     EXPECT_EQ(RunLogged(dir, {"in.xml", row.out}), expected);
     EXPECT_EQ(dir.Listing(), row.kel.empty() ? "diag.xml in.xml" : "diag.xml in.xml out.kel");
     if (&row == rows) {  // the title lines, cut or padded to 40 bytes, and the time reference
-      const auto line = [](std::string text) { return text.append(40 - text.size(), ' '); };
+      const auto line = [](std::string text) {
+        text.resize(40, ' ');
+        return text;
+      };
       EXPECT_EQ(Slurp(dir.File("out.kel")).substr(0, 160),
                 line(t + "in.xml") + line("http://www.orva.example/orva/QX") +
                     line("Converted by tidemill, version " + VersionText()) + "T0: 2024.03.01 00:00:00  (scu=       1s)");

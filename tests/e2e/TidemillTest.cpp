@@ -230,6 +230,59 @@ TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {
   EXPECT_EQ(RunTidemill(dir_.Path(), {"--version"}).out, "tidemill " + VersionText() + "\n");
 }
 
+// Paths and targets as Windows has them: drive and network paths, "..", a name that is not
+// ASCII, a read-only target and one that another process holds open (these two Windows only).
+TEST_F(TidemillTest, PathsAndTargets) {
+  std::filesystem::create_directory(dir_.File("sub"));
+  const std::string s = t_.substr(t_.size() - 1), name = "d\xC3\xA9" "bit \xE6\xB0\xB4";  // "débit 水"
+  dir_.Write(name + ".abr", "20240301000000 1.5\r\n");
+  dir_.Write("ro.xml", "old");
+  std::filesystem::permissions(testing::Utf8Path(dir_.File("ro.xml")), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  dir_.Write("held.xml", "old");
+  const auto held = testing::HoldExclusively(dir_.File("held.xml"));
+  const std::string unc = testing::kOnWindows ? "\\\\srv\\share\\dir\\in.abr" : "//srv/share/dir/in.abr";
+  const std::string missing = "Defined input file does not exist.  " + kUsage + " " + kTail;
+  const std::string converted = testing::kConvertedText;
+  const std::string refused = "Error 75 (Path/File access error: " + t_ + "ro.xml: the file is read-only) in procedure "
+                              "Write_QX_XML_File of Class Module clsWriteOrvaQXTimeSeries";
+  const struct Row {
+    std::string cwd;
+    std::vector<std::string> args;
+    std::string in, out, last;  // FileIn, FileOut and the last line logged
+    bool windowsOnly = false;
+  } rows[] = {
+      {"", {t_ + "in.abr", t_ + "a.xml"}, t_ + "in.abr", t_ + "a.xml", converted},
+      {"sub", {".." + s + "in.abr", ".." + s + "b.xml"}, t_ + "in.abr", t_ + "b.xml", converted},
+      {"", {name + ".abr", name + ".xml"}, t_ + name + ".abr", t_ + name + ".xml", converted},
+      // A network path from a local directory takes its drive, as "\\" paths do.
+      {"", {unc, "c.xml"}, (testing::kOnWindows ? t_.substr(0, 2) : "") + unc, t_ + "c.xml", missing},
+      {"", {"in.abr", "ro.xml"}, t_ + "in.abr", t_ + "ro.xml", refused, true},
+      {"", {"in.abr", "held.xml"}, t_ + "in.abr", t_ + "held.xml",
+       "Error 70 (Permission denied: " + t_ + "held.xml: the file is held open by another process)", true},
+      {"", {"held.xml", "d.kel"}, t_ + "held.xml", t_ + "d.kel", missing, true},
+  };
+  for (const Row& row : rows) {
+    if (row.windowsOnly && !testing::kOnWindows) continue;
+    std::vector<std::string> args = row.args;
+    for (const char* a : {"/batch", "/diagfile", "diag.xml", "/debug"}) args.push_back(a);
+    const std::string cwd = row.cwd.empty() ? dir_.Path() : dir_.File(row.cwd);
+    EXPECT_EQ(RunTidemill(cwd, args).err, "") << row.args[0];
+    const std::vector<DiagLine> lines = testing::ReadDiagLines(Slurp(cwd + s + "diag.xml"), "tidemill");
+    std::filesystem::remove(cwd + s + "diag.xml");
+    ASSERT_GE(lines.size(), 7u) << row.args[0];
+    EXPECT_EQ(lines[2].second, "FileIn = " + row.in);
+    EXPECT_EQ(lines[3].second, "FileOut = " + row.out);
+    EXPECT_TRUE(std::any_of(lines.begin() + 6, lines.end(), [&](const DiagLine& l) { return l.second.starts_with(row.last); }))
+        << row.args[0] << " " << row.args[1] << ": " << lines.back().second;
+  }
+  // The held target is named, and neither refused target has changed or has a file beside it.
+  if (testing::kOnWindows) {
+    EXPECT_EQ(Slurp(dir_.File("ro.xml")), "old");
+    EXPECT_EQ(dir_.Listing(), "a.xml b.xml " + name + ".abr " + name + ".xml held.xml in.abr ro.xml sub");
+  }
+}
+
 // From a current directory that has been removed, absolute paths still convert; a relative one
 // is an untrapped error, which exits with 1.
 TEST_F(TidemillTest, RemovedCurrentDirectory) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct Started {
 Started StartTidemill(const std::string& dir, const std::vector<std::string>& args, const std::string& out,
                       const std::string& err, bool removeDir = false);
 int WaitFor(Started run);
+
+// Windows only: holds path open, sharing nothing, until the result is destroyed.
+std::shared_ptr<void> HoldExclusively(const std::string& path);
 
 // POSIX only: a named pipe, and letting go of one whose reader never came; a file's "mode uid:gid"; the owner, group and mode of a file; the
 // process's "uid:gid"; the error of write under a limit on the size of files.

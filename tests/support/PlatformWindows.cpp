@@ -72,6 +72,12 @@ int WaitFor(Started run) {
   return static_cast<int>(status);
 }
 
+std::shared_ptr<void> HoldExclusively(const std::string& path) {
+  const HANDLE h = ::CreateFileW(Utf16(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+  return std::shared_ptr<void>(h, [](HANDLE held) { ::CloseHandle(held); });
+}
+
 bool MakeNamedPipe(const std::string&) { return false; }
 void ReleaseNamedPipe(const std::string&) {}
 bool MakeNullDevice(const std::string&) { return false; }
