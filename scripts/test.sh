@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tidemill and runs every test; then the whole suite again under the address and
 # undefined-behaviour sanitizers and 20 seconds of each fuzz target (when clang is there, from the
-# same build); then installation (scripts/test-install.sh, from the release build). Fails on any
-# failure.
+# same build); then the Windows build and the suite under Wine (scripts/test-windows.sh); then
+# installation (scripts/test-install.sh, from the release build). Fails on any failure.
 # Prints a line before each stage and each long build, with the time since the start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +40,10 @@ else
   ASAN_OPTIONS=$asan_options UBSAN_OPTIONS=$ubsan_options ctest --test-dir build-asan --output-on-failure -j2
   stage "fuzzing skipped: no clang++"
 fi
+
+# Windows: tidemill.exe cross-built with mingw-w64, the whole suite under Wine.
+stage "windows build (build-windows/: mingw-w64) and tests under Wine"
+bash scripts/test-windows.sh
 
 # Installation: prefix install with the manual page, and the Debian package through apt-get,
 # both from the release build above.

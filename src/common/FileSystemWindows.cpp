@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <random>
 
@@ -119,6 +121,23 @@ class WindowsDirectoryLock : public DirectoryLock {
   HANDLE mutex_;
 };
 
+// Gives the new file h what replacing target must keep: its attributes and its access rights
+// (DACL), as far as the process may set them.
+void TakeAttributesAndAccess(HANDLE h, const std::wstring& target, DWORD attributes) {
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) == ERROR_SUCCESS) {
+    ::SetSecurityInfo(h, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
+    ::LocalFree(descriptor);
+  }
+}
+
 // A file that another run may be replacing is briefly held by it: such a failure is tried again
 // for a moment before it counts.
 template <class Step>
@@ -137,8 +156,8 @@ bool Retried(Step step) {
 class WindowsFileSystem : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    const HANDLE h = ::CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE h = OpenShared(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN);
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD e = ::GetLastError();
       const DWORD attributes = ::GetFileAttributesW(Utf16(path).c_str());
@@ -175,9 +194,10 @@ class WindowsFileSystem : public FileSystem {
     static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(::GetCurrentProcessId())};
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string candidate = prefix + std::to_string(random() % 1000000000000ULL);
-      const HANDLE h = ::CreateFileW(Utf16(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      const HANDLE h = ::CreateFileW(Utf16(candidate).c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
+        if (attributes != INVALID_FILE_ATTRIBUTES) TakeAttributesAndAccess(h, wideTarget, attributes);
         temporaryPath = candidate;
         // Errors name the target: the temporary file is gone by the time anyone reads them.
         return std::make_unique<WindowsOutputFile>(h, target);
@@ -193,25 +213,24 @@ class WindowsFileSystem : public FileSystem {
   void Rename(const std::string& from, const std::string& to) override {
     const std::wstring source = Utf16(from);
     const std::wstring target = Utf16(to);
+    // One rename, which readers see as the old file or the new one. ReplaceFileW is no such
+    // step: it moves the target aside first (so Wine does it), and a run that looks then finds
+    // nothing. The new file has the target's attributes and access rights already.
     const bool done = Retried([&] {
-      // A target that another process holds is found out first: a failed ReplaceFileW may leave
-      // files of its own beside it.
-      const HANDLE existing = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (existing == INVALID_HANDLE_VALUE) {
-        if (::GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-      } else {
-        ::CloseHandle(existing);
-        // ReplaceFileW keeps the target's attributes and access rights.
-        if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-          return true;
-        }
-      }
-      // A target that is not there (any more) is moved to.
       return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     });
     if (!done) {
-      const DWORD e = ::GetLastError();
+      DWORD e = ::GetLastError();
+      // A rename over a file that is open reads as access denied; opening it tells why.
+      if (e == ERROR_ACCESS_DENIED) {
+        const HANDLE probe = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) {
+          if (::GetLastError() == ERROR_SHARING_VIOLATION) e = ERROR_SHARING_VIOLATION;
+        } else {
+          ::CloseHandle(probe);
+        }
+      }
       if (e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION) {
         throw DetailedError(kErrPermissionDenied, to + ": the file is held open by another process");
       }

@@ -11,6 +11,9 @@
 namespace tidemill {
 
 std::wstring Utf16(std::string_view utf8);
+// Opens with CreateFileW; a file that another run holds for a moment while it replaces it is
+// tried again for about a second before its sharing violation counts.
+void* OpenShared(const std::string& path, uint32_t access, uint32_t share, uint32_t disposition, uint32_t flags);
 std::string Utf8(std::wstring_view utf16);
 
 // A Windows error code (GetLastError) as the run-time error of the same meaning, its

@@ -21,6 +21,15 @@ std::string Utf8(std::wstring_view utf16) {
   return text;
 }
 
+void* OpenShared(const std::string& path, uint32_t access, uint32_t share, uint32_t disposition, uint32_t flags) {
+  const std::wstring name = Utf16(path);
+  for (int attempt = 0;; ++attempt) {
+    const HANDLE h = ::CreateFileW(name.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION || attempt == 40) return h;
+    ::Sleep(25);
+  }
+}
+
 namespace {
 
 // The system's text for an error code, without its line end.

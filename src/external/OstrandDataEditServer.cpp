@@ -10,6 +10,7 @@
 
 #include "common/Error.h"
 #include "common/FileSystem.h"
+#include "common/Paths.h"
 #include "common/Numbers.h"
 #include "common/Parallel.h"
 #include "common/Text.h"
@@ -135,7 +136,7 @@ std::optional<std::string> EditNodePath(std::string_view header) {
   if (!file || !EqualsNoCase(NextToken(rest), "STARTUPDIR")) return std::nullopt;
   const auto directory = quoted(true);
   if (!directory || !NextToken(rest).empty()) return std::nullopt;
-  return std::string(*directory) + "/" + std::string(*file);
+  return std::string(*directory) + Separator(kHostPathStyle) + std::string(*file);
 }
 
 // Rewrites the entry lines of text that the stored-to-be commands name and marks them stored;

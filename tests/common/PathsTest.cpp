@@ -39,7 +39,10 @@ TEST(ResolveRelativePath, BothStyles) {
       {W, {"C:\\work\\run", "C:\\work\\run\\"},
        {{"in.xml", "C:\\work\\run\\in.xml"}, {"D:\\data\\in.xml", "D:\\data\\in.xml"},
         {"\\data\\in.xml", "C:\\data\\in.xml"}, {"..\\..\\x\\in.xml", "C:\\x\\in.xml"},
-        {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"}, {"D:in.xml", "C:\\work\\run\\D:in.xml"}}},
+        {"..\\..\\..\\in.xml", "..\\..\\..\\in.xml"}, {"D:in.xml", "C:\\work\\run\\D:in.xml"},
+        {"..\\in.xml", "C:\\work\\in.xml"}, {"..\\a\\..\\b.xml", "C:\\a\\b.xml"}, {".\\in.xml", "C:\\work\\run\\.\\in.xml"}}},
+      {W, {"C:\\"}, {{"in.xml", "C:\\in.xml"}, {"..\\in.xml", "..\\in.xml"}}},
+      {W, {"\\\\srv\\share\\dir"}, {{"in.xml", "\\\\srv\\share\\dir\\in.xml"}, {"..\\in.xml", "\\\\srv\\share\\in.xml"}}},
       {P, {"/srv/run", "/srv/run/"},
        {{"", ""}, {"in.xml", "/srv/run/in.xml"}, {"/data/in.xml", "/data/in.xml"}, {"../../in.xml", "/in.xml"},
         {"../../../in.xml", "../../../in.xml"}, {"../a/../b.xml", "/a/b.xml"}, {"./in.xml", "/srv/run/./in.xml"},
@@ -49,6 +52,19 @@ TEST(ResolveRelativePath, BothStyles) {
   for (const auto& t : tables)
     for (const std::string& cwd : t.cwds)
       for (const auto& [path, result] : t.rows) EXPECT_EQ(ResolveRelativePathIn(path, cwd, t.style), result) << cwd << " | " << path;
+}
+
+// The host's own style, from the current directory the system gives; a side file of a bare name
+// lies in the current directory in either style.
+TEST(ResolveRelativePath, HostStyle) {
+  testing::FaultyFileSystem fs;
+  ScopedFileSystem scope(fs);
+  fs.currentDirectory = testing::kOnWindows ? "\\\\srv\\share\\dir" : "/srv/share/dir";
+  EXPECT_EQ(ResolveRelativePath(testing::kOnWindows ? "..\\in.xml" : "../in.xml"),
+            testing::kOnWindows ? "\\\\srv\\share\\in.xml" : "/srv/share/in.xml");
+  EXPECT_EQ(SiblingPath("run.day.xml", ".bin", W), ".\\run.bin");
+  EXPECT_EQ(SiblingPath("C:\\a.b\\run.day.xml", ".bin", W), "C:\\a.b\\run.bin");
+  EXPECT_EQ(SiblingPath("run.day.xml", ".bin", P), "./run.bin");
 }
 
 TEST(FileExists, LooksWithoutOpening) {
