@@ -138,6 +138,28 @@ void TakeAttributesAndAccess(HANDLE h, const std::wstring& target, DWORD attribu
   }
 }
 
+// Volume serial number and file index of what path names (a directory too); a device is told
+// by its name. Nothing when it cannot be opened.
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
+  const HANDLE h = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  FileIdentity identity;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info)) {
+    std::wstring name = path;
+    ::CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    identity.volume = ~uint64_t{0};
+    identity.name = Utf8(name);
+    identity.straight = true;
+  } else {
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  ::CloseHandle(h);
+  return identity;
+}
+
 // A file that another run may be replacing is briefly held by it: such a failure is tried again
 // for a moment before it counts.
 template <class Step>
@@ -204,10 +226,36 @@ class WindowsFileSystem : public FileSystem {
       }
       const DWORD e = ::GetLastError();
       if (e == ERROR_FILE_EXISTS) continue;
-      if (e == ERROR_PATH_NOT_FOUND) throw DetailedError(kErrPathNotFound, DirectoryOf(target));
+      if (e == ERROR_PATH_NOT_FOUND) throw DetailedError(kErrPathNotFound, target + ": no directory " + DirectoryOf(target));
       throw WindowsFileError(e, target);
     }
     throw DetailedError(kErrPathFileAccess, target);
+  }
+
+  std::unique_ptr<OutputFile> OpenStraight(const std::string& path) override {
+    // A device (NUL, CON, a port) or a pipe is written as it stands; a disk file is replaced.
+    const HANDLE h = ::CreateFileW(Utf16(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (::GetFileType(h) == FILE_TYPE_DISK) {
+      ::CloseHandle(h);
+      return nullptr;
+    }
+    return std::make_unique<WindowsOutputFile>(h, path);
+  }
+
+  std::optional<FileIdentity> Identify(const std::string& path) override {
+    if (path.empty()) return std::nullopt;
+    if (const std::optional<FileIdentity> identity = IdentityOf(Utf16(path))) return identity;
+    // A file to be made: its directory and its name there, in one case as Windows compares them.
+    const auto slash = path.find_last_of("\\/");
+    const std::optional<FileIdentity> directory = IdentityOf(Utf16(DirectoryOf(path)));
+    if (!directory || directory->straight) return std::nullopt;
+    FileIdentity identity = *directory;
+    std::wstring name = Utf16(slash == std::string::npos ? path : path.substr(slash + 1));
+    if (!name.empty()) ::CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    identity.name = Utf8(name);
+    return identity;
   }
 
   void Rename(const std::string& from, const std::string& to) override {
