@@ -46,7 +46,9 @@ std::string SiblingPath(std::string_view path, std::string_view newExtension, Pa
   const PathParts parts = SplitPath(path, style);
   // A name without a directory lies in the current directory, in either style: Windows' "\base"
   // would be the root of the drive.
-  if (parts.fileName.size() == path.size()) return std::string(".") + Separator(style) + parts.baseName + std::string(newExtension);
+  if (parts.fileName.size() == path.size()) {
+    return std::string(".") + Separator(style) + parts.baseName + std::string(newExtension);
+  }
   return parts.directoryAndBase + std::string(newExtension);
 }
 
