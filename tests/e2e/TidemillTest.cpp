@@ -103,7 +103,9 @@ TEST_F(TidemillTest, FilesAreToldApartByIdentity) {
   std::filesystem::create_symlink("in.xml", dir_.File("lnk.kel"));
   std::filesystem::create_symlink("./o.bin", dir_.File("o.xml"));
   const bool root = testing::ProcessOwner().substr(0, 2) == "0:";
-  if (root) ASSERT_TRUE(testing::MakeNullDevice(dir_.File("nul.xml")));
+  if (root) {
+    ASSERT_TRUE(testing::MakeNullDevice(dir_.File("nul.xml")));
+  }
   const std::string listing = dir_.Listing();
   const auto clash = [&](const std::string& what, const char* procedure) {
     return "1 Error 75 (Path/File access error: " + testing::ReplaceAll(what, "@", dir_.Path()) + ") in procedure " +

@@ -101,7 +101,9 @@ std::string OwnerAndMode(const std::string& path) {
 
 void SetOwnerAndMode(const std::string& path, unsigned mode, int owner, int group) {
   ::chmod(path.c_str(), mode);
-  if (::geteuid() == 0) EXPECT_EQ(::chown(path.c_str(), owner, group), 0);
+  if (::geteuid() == 0) {
+    EXPECT_EQ(::chown(path.c_str(), owner, group), 0);
+  }
 }
 
 std::string ProcessOwner() { return std::to_string(::geteuid()) + ":" + std::to_string(::getegid()); }
