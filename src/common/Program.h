@@ -21,7 +21,8 @@ std::string VersionText();
 // (Windows); nothing where it hands over separate arguments, which the caller joins.
 std::optional<std::string> ProcessCommandLine();
 
-// Standard output and error take bytes as they are: no line-end translation, text in UTF-8.
+// Standard output and error take bytes as they are: no line-end translation, text in UTF-8. A
+// write into a pipe without a reader fails as a write, not as the end of the process.
 void PrepareStandardStreams();
 
 }  // namespace tidemill

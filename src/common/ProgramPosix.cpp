@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -14,6 +15,10 @@ std::string ExecutablePath(const std::string& argv0) {
 
 std::optional<std::string> ProcessCommandLine() { return std::nullopt; }
 
-void PrepareStandardStreams() {}
+void PrepareStandardStreams() {
+  // A pipe whose reader has gone (standard output, a pipe named as an output) fails the write
+  // with EPIPE, which is reported like any write error, instead of ending the run unseen.
+  ::signal(SIGPIPE, SIG_IGN);
+}
 
 }  // namespace tidemill
