@@ -23,7 +23,8 @@ unsigned ThreadsFromEnvironment();
 // 0 to count - 1 on the pool's threads and the calling one, each taking the next i in turn. The
 // first failure leaves the items not yet taken undone; once every thread has stopped, the
 // exception of the lowest item that failed is rethrown, as one thread doing them in order would.
-// Where fewer threads can be started, those there are do the work.
+// No more threads run than there are cores; where fewer can be started, those there are do the
+// work.
 class WorkerPool {
  public:
   explicit WorkerPool(unsigned threads);
@@ -32,6 +33,8 @@ class WorkerPool {
   WorkerPool& operator=(const WorkerPool&) = delete;
 
   void For(std::size_t count, const std::function<void(std::size_t)>& work);
+  // The threads that do the work, the calling one among them: at most one per core.
+  unsigned Threads() const { return static_cast<unsigned>(helpers_.size()) + 1; }
 
  private:
   struct Loop;

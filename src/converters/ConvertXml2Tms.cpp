@@ -192,8 +192,8 @@ void WriteDataRecords(PlannedFile& out, const TmsContent& content, int32_t param
   const std::size_t pieces = (rows + rowsPerPiece - 1) / rowsPerPiece;
   const unsigned threads =
       pieces > 1 && std::all_of(content.axis.begin(), content.axis.end(), HasTenDayStep) ? ThreadCount : 1;
-  std::vector<std::string> batch(std::min<std::size_t>(pieces, 8 * std::size_t{threads}));
   WorkerPool workers(threads);
+  std::vector<std::string> batch(std::min<std::size_t>(pieces, 8 * std::size_t{workers.Threads()}));
   TenDayStep carried;  // the fields of the last line, from one piece to the next on one thread
   for (std::size_t first = 0; first < pieces; first += batch.size()) {
     const std::size_t count = std::min(batch.size(), pieces - first);
