@@ -5,7 +5,8 @@
 # A difference fails. In the Markdown files an example is an indented block whose commands start
 # with "$ "; code that is not an example goes in fenced blocks. The manual page's examples are
 # taken from its rendered EXAMPLES section, as a reader sees them.
-#   tests/docs/examples.sh BUILD-DIR [CRAM-OPTIONS]   (-i: accept changed output into the files)
+#   tests/docs/examples.sh BUILD-DIR [CRAM-OPTIONS]   (-i: offer to write changed output into
+#   the files; -i -y: write it all)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
@@ -22,7 +23,8 @@ trap 'rm -rf "$work"' EXIT
     on { sub(/^ +/, ""); print }'
 } >"$work/tidemill.1.t"
 export SAMPLES=$src/samples PATH=$build:$PATH
-mapfile -t docs < <(grep -l '^    \$ ' "$src"/README.md "$src"/docs/*.md)
+cd "$src"  # relative names, so that cram -i can patch the files
+mapfile -t docs < <(grep -l '^    \$ ' README.md docs/*.md)
 status=0
 "$cram" --indent=4 "$@" "${docs[@]}" || status=1
 "$cram" "$@" "$work/tidemill.1.t" || status=1
