@@ -10,12 +10,13 @@ start=$SECONDS
 stage() { printf '== %d:%02d %s\n' $(((SECONDS - start) / 60)) $(((SECONDS - start) % 60)) "$*"; }
 
 stage "packages: installing what is missing"
+TIDEMILL_EXTRA_PACKAGES="python3-cram groff-base"  # the documentation's examples (tests/docs)
 source scripts/setup.sh
 
 stage "release build (build/): tidemill and tidemill_tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDEMILL_TESTS=ON >/dev/null
 cmake --build build -j2 --target tidemill tidemill_tests
-stage "tests"
+stage "tests (the suite; the documentation's examples by cram)"
 ctest --test-dir build --output-on-failure -j2
 
 # The sanitizer run: with clang, in build-fuzz, whose one build (address + undefined, with the
