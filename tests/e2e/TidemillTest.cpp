@@ -201,6 +201,7 @@ TEST_F(TidemillTest, ExitCodeTellsWhetherEverythingWasConverted) {
       {{"in.abr", "out.xml", "/exitcode"}, 0},
       {{"missing.xml", "out.kel", "/exitcode"}, 1},
       {{"cut.xml", "cut.kel", "/plan", "/exitcode"}, 1},
+      {{"in.abr", "out.xml", "/plan", "/exitcode"}, 0},
       {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/EXITCODE"}, 1},
       {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/exitcod"}, 0},
       {{"cut.xml", "cut.kel", "/exitcode"}, 1},  // the error shown on standard error counts too
