@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tidemill and runs every test; then the whole suite again under the address and
 # undefined-behaviour sanitizers and 20 seconds of each fuzz target (when clang is there, from the
-# same build); then the Windows build and the suite under Wine (scripts/test-windows.sh); then
-# installation (scripts/test-install.sh, from the release build). Fails on any failure.
+# same build), and under the thread sanitizer (clang only); then the Windows build and the suite
+# under Wine (scripts/test-windows.sh); then installation (scripts/test-install.sh, from the
+# release build). Fails on any failure.
 # Prints a line before each stage and each long build, with the time since the start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +34,14 @@ if command -v clang++ >/dev/null 2>&1; then
   # Every fuzz target for 20 seconds, on its kept regression inputs first.
   stage "fuzzing: every target for 20 seconds, one per core at a time"
   bash scripts/fuzz.sh 20
+  # Races: the whole suite on four threads, QX-XML read in ranges from one byte.
+  stage "thread-sanitizer build (build-tsan: clang): tidemill and tidemill_tests"
+  CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEMILL_TSAN=ON \
+    -DTIDEMILL_TESTS=ON >/dev/null
+  cmake --build build-tsan -j2 --target tidemill tidemill_tests
+  stage "tests under the thread sanitizer"
+  TSAN_OPTIONS=halt_on_error=1 TIDEMILL_THREADS=4 TIDEMILL_PARALLEL_MIN_BYTES=1 \
+    ctest --test-dir build-tsan --output-on-failure -j2 -E e2e_reading_on_four_threads
 else
   stage "sanitizer build (build-asan: g++, address + undefined): tidemill and tidemill_tests"
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEMILL_TESTS=ON -DTIDEMILL_SANITIZE=ON >/dev/null

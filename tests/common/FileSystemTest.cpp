@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/FaultyFileSystem.h"
 
@@ -41,9 +42,22 @@ TEST(AtomicFile, TheTargetChangesAtCommitOnly) {
   file.Commit();
   EXPECT_EQ(Slurp(target), "new");
   EXPECT_EQ(dir.Listing(), "out.xml");  // no temporary file left
+#ifndef _WIN32  // modes and the umask are POSIX's
+  // A replaced file keeps its mode, set-user-ID and set-group-ID bits included; a new file has
+  // the mode of any new file, 0666 less the umask.
+  ::chmod(target.c_str(), 06751);
+  WriteFileAtomically(target, "newer");
+  const mode_t mask = ::umask(027);
+  WriteFileAtomically(dir.File("new.xml"), "new");
+  ::umask(mask);
   struct stat st {};
+  ASSERT_EQ(::stat(dir.File("new.xml").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
-  EXPECT_NE(st.st_mode & S_IRUSR, 0u);
+  // Root only: for any other user the kernel clears set-ID bits on each write, and the mode is
+  // given before the writes.
+  EXPECT_EQ(st.st_mode & 07777, ::geteuid() == 0 ? 06751u : 0751u);
+#endif
 }
 
 // Through symbolic links, relative or not, an output replaces the file they finally name; the

@@ -28,7 +28,7 @@ std::string Series(const std::string& location, const std::string& parameter, co
   return s + "</series>";
 }
 
-const std::string kThree = Series("L1", "P", {"1.5", "0.25", "-999.99"}) + Series("L2", "Q", {}) + Series(" L3", " P ", {"7"});
+const std::string kThree = Series("L1", "P", {"1.5", "0.0001234", "-999.99"}) + Series("L2", "Q", {}) + Series(" L3", " P ", {"7"});
 const std::string kFive = Series("L1", "X", {"1"}) + kThree + Series("L1", "U", {"2"});
 const std::string kOk = "StartUpDir= $/model/ \nEditNodeFnm=e.fnm\nDataEditObjectID= Test.Server ";
 
@@ -88,7 +88,7 @@ TEST_F(ConvertXml2BinTest, ChecksTransfersAndReports) {
   const std::string unmapped = "48|ConvertXML2Bin|Parameter: ";
   const Strings twoUnmapped = {unmapped + "X not defined in [Parameter bin]", unmapped + "U not defined in [Parameter bin]"};
   const Strings request = {"SET_VALUES FILE \"e.fnm\" STARTUPDIR \"$/model\"", "",
-                           "ID OBJ1 PM NROFVALUES 3 VALUES 1.5 .25 -999.99 ", "ID L2 QM NROFVALUES 0 VALUES ",
+                           "ID OBJ1 PM NROFVALUES 3 VALUES 1.5 .0001234 -999.99 ", "ID L2 QM NROFVALUES 0 VALUES ",
                            "ID  L3 PM NROFVALUES 1 VALUES 7 "};
   const struct {
     std::string fileSystem, series;

@@ -27,6 +27,7 @@ TEST(TenDayStepsTest, YearDecadeAndDay) {
 // data line falls, files written back unchanged.
 TEST(RunSimpFileTest, RewritesTheFourthDataLineOnly) {
   const double mar11 = DateSerial(2006, 3, 11), may21 = DateSerial(2006, 5, 21);
+  const std::string big(70000, 'x');  // longer than a piece of the output
   const std::tuple<std::string, double, double, std::string> rows[] = {
       {"a\r\nb\r\nc\r\nold\r\nd", mar11, may21, "a\r\nb\r\nc\r\n 2006 8 2006 15\r\nd"},
       {"a\r\nb\r\nc\r\nd\r\n", DateSerial(2006, 3, 12), DateSerial(2006, 5, 25), "a\r\nb\r\nc\r\n 2006 9 2006 14\r\n"},
@@ -35,6 +36,8 @@ TEST(RunSimpFileTest, RewritesTheFourthDataLineOnly) {
       {"* c\r\na\r\nb\r\nc", mar11, may21, "* c\r\na\r\nb\r\nc"},
       {"a\nb\nc\nd\re\n", mar11, may21, "a\nb\nc\nd\re\n"},
       {"", mar11, may21, ""},
+      {"*" + big + "\r\na\r\nb\r\n" + big + "\r\nold\r\n" + big, mar11, may21,
+       "*" + big + "\r\na\r\nb\r\n" + big + "\r\n 2006 8 2006 15\r\n" + big},
   };
   testing::TempDir dir;
   for (const auto& [before, start, end, after] : rows) {

@@ -58,6 +58,16 @@ TEST(PlanTest, EachConversionOfTheSamples) {
        "tms file: level.tms, parameter H.meting, unit index 1, stations 1\n"
        "result: would be converted\n",
        ""},
+      // A location without a station, its parameter with a file; a station without a file.
+      {{"flow.xml", "flow.tms", "/conversiontable", "stations.ini"},
+       "input: @/flow.xml\nconversion: QX-XML to TMS (ConvertXml2Tms)\ntable: @/stations.ini\n"
+       "time axis (series 1): 4, 2024-03-01 00:00:00 to 2024-03-01 03:00:00\n"
+       "series 1: Ostbrug Q.meting -> nowhere: no key \"Ostbrug\" in [Locations tms]\n"
+       "series 2: Veldhoek H.meting -> nowhere: no key \"H.meting\" in [Parameters - tmsFiles]; it adds column 1 "
+       "(station 102, Veldhoek) to every TMS file\n"
+       "tms file: q.tms, parameter Q.meting, unit index 1, stations 1, no data in column 1\n"
+       "run-simulation file: short.sim, fewer than 4 data lines: unchanged\nresult: would be converted\n",
+       ""},
       {{"flow.xml", "flow.bin", "/conversiontable", "table.ini"},
        "input: @/flow.xml\nconversion: QX-XML to the data-edit server (ConvertXml2Bin)\ntable: @/table.ini\n"
        "server: Ostrand.DataEditServer\nstart-up directory: @\nedit-node file: editnode.fnm\n"
@@ -120,6 +130,9 @@ TEST(PlanTest, EachConversionOfTheSamples) {
     dir.Write("typos.ini", kTypos);
     dir.Write("kel-typos.ini", kKelTypos);
     dir.Write("bin.ini", kBinTypos);
+    dir.Write("stations.ini", "[Locations tms]\r\nVeldhoek=102\r\n[Parameters - tmsFiles]\r\nQ.meting=q.tms\r\n"
+                             "[Ostrand File System]\r\nRunSimpFile=short.sim\r\n");
+    dir.Write("short.sim", "* period\r\na\r\nb\r\nc");
     const auto before = Snapshot(dir);
     // A plan in batch mode with a diagnostics file still writes no file: its reports go to
     // standard error.

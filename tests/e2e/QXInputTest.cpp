@@ -96,7 +96,7 @@ TEST(QXInputTest, RangesReadAsTheSerialReader) {
   const auto plain = [](int i) { return Series(Name(i), 3); };
   const std::string q = "q:";
   const std::string rows[] = {
-      Document(Many(9, plain)),
+      Document(Many(9, plain)), Document(plain(1)), Document(""),  // fewer series than threads
       Document(Many(9, [&](int i) { return Series(Name(i), 3, "", q); }),
                "<q:TimeSeries xmlns:q=\"urn:qx\" xmlns=\"urn:other\">", "</q:TimeSeries>"),
       // Comments, processing instructions and CDATA that look like series, between and inside them.
@@ -111,8 +111,10 @@ TEST(QXInputTest, RangesReadAsTheSerialReader) {
                "</TimeSeries>", "<!DOCTYPE TimeSeries [<!ATTLIST event flag CDATA \"7\"> <!-- ] > -->]>"),
       Document(Many(9, [](int i) { return Series("&loc;" + std::to_string(i), 3); }), "<TimeSeries>", "</TimeSeries>",
                "<!DOCTYPE TimeSeries [<!ENTITY loc \"Lo&#99;k]>\">]>"),
-      // A parse error in the last range, a content error in the first.
+      // A parse error in the last range, a content error in the first, an error the parser
+      // recovers from (an undeclared prefix) in the middle.
       Document(Many(9, plain) + "<series><locationId>X</series>"),
+      Document(Many(4, plain) + Series("U", 2, "<u:flag/>") + Many(4, plain)),
       Document(Series("L0", 2, "<event date=\"2006-xx-01\" time=\"00:00:00\" value=\"1\"/>") + Many(9, plain)),
       // What a range cannot read alone: events and text between series, a recognised root.
       Document(Many(4, plain) + "<event date=\"2006-05-01\" time=\"00:00:00\" value=\"7\"/>" + Many(5, plain)),

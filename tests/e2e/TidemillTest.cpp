@@ -199,6 +199,9 @@ TEST_F(TidemillTest, ExitCodeTellsWhetherEverythingWasConverted) {
   dir_.Write("cut.xml", cut);
   const std::pair<std::vector<std::string>, int> rows[] = {
       {{"in.abr", "out.xml", "/exitcode"}, 0},
+      {{"missing.xml", "out.kel", "/exitcode"}, 1},
+      {{"cut.xml", "cut.kel", "/plan", "/exitcode"}, 1},
+      {{"in.abr", "out.xml", "/plan", "/exitcode"}, 0},
       {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/EXITCODE"}, 1},
       {{"cut.xml", "cut.kel", "/batch", "/diagfile", "diag.xml", "/exitcod"}, 0},
       {{"cut.xml", "cut.kel", "/exitcode"}, 1},  // the error shown on standard error counts too
@@ -213,6 +216,31 @@ TEST_F(TidemillTest, ExitCodeTellsWhetherEverythingWasConverted) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), kConvertedLine);
   EXPECT_TRUE(std::filesystem::exists(dir_.File("cut.kel")));
+}
+
+// What a user who is not root meets (the tests drop to nobody when they run as root): files
+// that may not be read or written are errors 70, and a replaced file of another owner keeps its
+// mode and the group, which the user is in, the owner becoming the user.
+TEST_F(TidemillTest, AnUnprivilegedUser) {
+  TIDEMILL_POSIX_ONLY("owners, modes and user nobody");
+  std::filesystem::permissions(dir_.Path(), std::filesystem::perms::all);
+  std::filesystem::create_directory(dir_.File("locked"));
+  std::filesystem::permissions(dir_.File("locked"), std::filesystem::perms(0555));
+  const std::string theirs = dir_.Write("theirs.xml", "old"), secret = dir_.Write("secret.abr", "20240301000000 1\r\n");
+  const std::string self = testing::ProcessOwner();
+  testing::SetOwnerAndMode(theirs, 0604, 1234, 4321);
+  testing::SetOwnerAndMode(secret, 0, 0, 0);
+  const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
+  const std::pair<std::vector<std::string>, std::string> rows[] = {
+      {{"in.abr", "locked/out.xml", "/debug"}, "Tidemill: " + testing::kXmlFormText +
+           "\nError: Error 70 (Permission denied: " + t_ + "locked/out.xml) in procedure Write_QX_XML_File of Class "
+           "Module clsWriteOrvaQXTimeSeries\nTidemill: File has not been converted.\n"},
+      {{"secret.abr", "out.xml", "/debug"}, missing},  // unreadable is missing
+      {{"in.abr", "theirs.xml", "/debug"}, kBoxes},
+  };
+  for (const auto& [args, err] : rows) EXPECT_EQ(RunTidemill(dir_.Path(), args, false, true).err, err) << args[0];
+  EXPECT_EQ(testing::OwnerAndMode(theirs), "388 " + (self.starts_with("0:") ? std::string("65534:4321") : self));
+  EXPECT_EQ(dir_.Listing(), "in.abr locked secret.abr theirs.xml");
 }
 
 TEST_F(TidemillTest, HelpAndVersionOnlyWhenNothingElseIsMeant) {

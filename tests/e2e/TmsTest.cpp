@@ -1,6 +1,7 @@
 // QX-XML to TMS through the built executable: the golden files, then a table of runs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 
 #include "support/RunTidemill.h"
@@ -91,22 +92,37 @@ TEST(TmsTest, Runs) {
   }
 }
 
-// More lines than one piece of the file holds: on several threads the pieces are made apart
-// and must still come out whole and in order.
-TEST(TmsTest, LinesOfSeveralPieces) {
+// A hundred stations make pieces of 129 lines; 2194 lines are 18 pieces, the last of one line:
+// on one or two threads two whole batches and a short one, on more one short batch. Each count of
+// threads, and one that falls back to one a core, gives the same lines in order.
+TEST(TmsTest, LinesOfSeveralPiecesAndBatches) {
   TempDir dir;
-  std::string xml = "<TimeSeries><series><header><locationId>A</locationId><parameterId>Q</parameterId></header>";
-  std::string lines;
-  for (int i = 1; i <= 12000; ++i) {
-    xml += "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"" + std::to_string(i) + "\"/>";
+  std::string xml = Series("A", "Q", 0), events, table = "[Locations tms]\r\nA=1\r\n", lines;
+  for (int i = 1; i <= 2194; ++i) {
+    events += "<event date=\"2006-04-10\" time=\"00:00:00\" value=\"" + std::to_string(i) + "\"/>";
     const std::string value = std::to_string(i);
-    lines += "2006  10  10" + std::string(10 - value.size(), ' ') + value + "\r\n";
+    lines += "2006  10  10" + std::string(10 - value.size(), ' ') + value;
+    for (int c = 2; c <= 100; ++c) lines += "         0";
+    lines += "\r\n";
   }
-  dir.Write("in.xml", xml + "</series></TimeSeries>");
-  dir.Write("t.ini", "[Locations tms]\r\nA=1\r\n[Parameters - tmsFiles]\r\nQ=q.tms\r\n");
-  EXPECT_EQ(RunTidemill(dir.Path(), {"in.xml", "out.tms", "/batch", "/diagfile", "d.xml", "/conversiontable", "t.ini"}).err, "");
-  const std::string tms = Slurp(dir.File("q.tms"));
-  EXPECT_EQ(tms.substr(std::min(tms.size(), tms.find("2006"))), lines);
+  xml = "<TimeSeries>" + xml.insert(xml.size() - 9, events);
+  for (int c = 2; c <= 100; ++c) {
+    xml += Series("B" + std::to_string(c), "Q", 0);
+    table += "B" + std::to_string(c) + "=" + std::to_string(c) + "\r\n";
+  }
+  dir.Write("in.xml", xml + "</TimeSeries>");
+  dir.Write("t.ini", table + "[Parameters - tmsFiles]\r\nQ=q.tms\r\n");
+  const char* const before = std::getenv("TIDEMILL_THREADS");
+  const std::string kept = before != nullptr ? before : "";
+  for (const char* threads : {"1", "2", "3", "0", "many", "100000"}) {
+    SetEnvironment("TIDEMILL_THREADS", threads);
+    const Outcome o = RunTidemill(dir.Path(), {"in.xml", "out.tms", "/batch", "/diagfile", "d.xml", "/conversiontable", "t.ini"});
+    EXPECT_EQ(o.status, 0) << threads;
+    const std::string tms = Slurp(dir.File("q.tms"));
+    EXPECT_TRUE(tms.substr(std::min(tms.size(), tms.find("2006"))) == lines) << threads << " threads";
+    std::remove(dir.File("q.tms").c_str());
+  }
+  SetEnvironment("TIDEMILL_THREADS", before != nullptr ? kept.c_str() : nullptr);
 }
 
 }  // namespace

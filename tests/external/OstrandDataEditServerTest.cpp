@@ -10,6 +10,7 @@ namespace tidemill {
 namespace {
 
 using Strings = std::vector<std::string>;
+using testing::ReplaceAll;
 
 // One request through the registry: the commands as objects 1..N, the edit-node file with the
 // bytes given ("<missing>": none). Gives the file afterwards, then per object "" or its message,
@@ -44,6 +45,10 @@ TEST(OstrandDataEditServer, RewritesTheListedLinesOnly) {
       "* ID A Q NROFVALUES 1 VALUES 0\r\n\r\n  ID\tA Q  nrofvalues 2 values 0 0  \r\nID A q NROFVALUES 1 VALUES 5\n"
       "ID B Q NROFVALUES 2 VALUES 1\rID Str\xF6m Q NROFVALUES 1 VALUES 0\rid A Q NROFVALUES 0 VALUES";
   const std::string form = "not of the form ID object parameter NROFVALUES count VALUES values";
+  // Lines are read 1024 at a time: the first line past a batch, a malformed one in the next.
+  std::string batch;
+  for (int i = 1; i <= 1024; ++i) batch += "*\r\n";
+  const std::string after = "ID D Q NROFVALUES 1 VALUES 0\r\n*\r\n*\r\n*\r\n*\r\nID E Q NROFVALUES 2 VALUES 1";
   const std::pair<std::pair<std::string, Strings>, Strings> rows[] = {
       // Values as received; both lines of A Q; a later command for a pair wins; names in
       // Windows-1252 match their UTF-8 form.
@@ -59,6 +64,9 @@ TEST(OstrandDataEditServer, RewritesTheListedLinesOnly) {
         "Object 2, ID C Q: not listed in the edit-node file $/e.fnm", "Object 3: " + form, "Object 4, ID A Q: " + form,
         "Object 5, ID A Q: NROFVALUES is not a whole number: x", "Object 6, ID A Q: NROFVALUES is 2 but 1 value follows",
         "Object 7, ID A Q: value 2 is not a number: 1,5", "Object 8, ID A Q: value 1 is not a number: nan"}},
+      {{batch + after, {"ID D Q NROFVALUES 1 VALUES 4", "ID E Q NROFVALUES 1 VALUES 1"}},
+       {batch + ReplaceAll(after, "VALUES 0", "VALUES 4"), "",
+        "Object 2, ID E Q: line 1030 of the edit-node file $/e.fnm is malformed: NROFVALUES is 2 but 1 value follows"}},
       {{"<missing>", {"ID A Q NROFVALUES 0 VALUES"}},
        {"<missing>", "Object 1, ID A Q: edit-node file not read: File not found: $/e.fnm"}},
   };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -30,7 +31,7 @@ class FaultyFileSystem : public FileSystem {
   bool failCreate = false;        // EACCES (70)
   bool failOpenRead = false;      // ENOENT (53)
   std::optional<std::string> currentDirectory;
-  std::size_t bytesRead = 0;
+  std::atomic<std::size_t> bytesRead{0};  // ranges are read on several threads
 
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
     if (failOpenRead && Hits(path)) throw FileError(ENOENT, path);

@@ -34,9 +34,10 @@ struct Started {
 };
 // Starts tidemill with the arguments in directory dir, no standard input, its standard output
 // and error to the files out and err. removeDir deletes dir once it is the program's current
-// directory (POSIX only).
+// directory (POSIX only); unprivileged runs it as user nobody, in groups nobody and 4321, when the
+// tests run as root (POSIX only). On POSIX a run is killed after two minutes, so that a hang fails.
 Started StartTidemill(const std::string& dir, const std::vector<std::string>& args, const std::string& out,
-                      const std::string& err, bool removeDir = false);
+                      const std::string& err, bool removeDir = false, bool unprivileged = false);
 int WaitFor(Started run);
 
 // Windows only: holds path open, sharing nothing, until the result is destroyed.

@@ -44,7 +44,7 @@ HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
 }  // namespace
 
 Started StartTidemill(const std::string& dir, const std::vector<std::string>& args, const std::string& out,
-                      const std::string& err, bool) {
+                      const std::string& err, bool, bool) {
   // The program splits its command line with ArgTokenizer, so the line is joined as it splits.
   std::wstring line = Utf16("\"" + std::string(TIDEMILL_EXE) + "\" " + JoinCommandLine(args));
   STARTUPINFOW start{};
