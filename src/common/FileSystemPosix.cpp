@@ -63,7 +63,8 @@ class PosixInputFile : public InputFile {
 
 class PosixOutputFile : public OutputFile {
  public:
-  PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  // mode: the mode bits to give the file once written, or -1 to leave them.
+  PosixOutputFile(int fd, std::string path, int mode = -1) : fd_(fd), path_(std::move(path)), mode_(mode) {}
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -93,6 +94,11 @@ class PosixOutputFile : public OutputFile {
   void Close() override {
     const int fd = fd_;
     fd_ = -1;
+    // A write by a user other than root clears the set-user-ID and set-group-ID bits: they are
+    // given again now.
+    if (mode_ >= 0 && written_ > 0 && ::fchmod(fd, static_cast<mode_t>(mode_)) != 0) {
+      // A file system without mode bits keeps its own.
+    }
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
       const int e = errno;
       ::close(fd);
@@ -107,6 +113,7 @@ class PosixOutputFile : public OutputFile {
   std::string path_;
   uint64_t written_ = 0;  // bytes written so far
   uint64_t started_ = 0;  // bytes whose write-back has been started
+  int mode_;
 };
 
 std::string DirectoryOf(const std::string& path) {
@@ -284,7 +291,7 @@ class PosixFileSystem : public FileSystem {
         if (replaces) TakeOwnerAndMode(fd, existing);
         temporaryPath = candidate;
         // Errors name the target: the temporary file is gone by the time anyone reads them.
-        return std::make_unique<PosixOutputFile>(fd, target);
+        return std::make_unique<PosixOutputFile>(fd, target, replaces ? static_cast<int>(existing.st_mode & 07777) : -1);
       }
       if (errno == EEXIST) continue;
       if (errno == ENOENT) {

@@ -228,7 +228,8 @@ TEST_F(TidemillTest, AnUnprivilegedUser) {
   std::filesystem::permissions(dir_.File("locked"), std::filesystem::perms(0555));
   const std::string theirs = dir_.Write("theirs.xml", "old"), secret = dir_.Write("secret.abr", "20240301000000 1\r\n");
   const std::string self = testing::ProcessOwner();
-  testing::SetOwnerAndMode(theirs, 0604, 1234, 4321);
+  // Set-group-ID with group execute: the bit a write by anyone but root clears.
+  testing::SetOwnerAndMode(theirs, 02674, 1234, 4321);
   testing::SetOwnerAndMode(secret, 0, 0, 0);
   const std::string missing = "Error: Defined input file does not exist.\n\n" + kUsage + "\n" + kTail + "\n";
   const std::pair<std::vector<std::string>, std::string> rows[] = {
@@ -239,7 +240,7 @@ TEST_F(TidemillTest, AnUnprivilegedUser) {
       {{"in.abr", "theirs.xml", "/debug"}, kBoxes},
   };
   for (const auto& [args, err] : rows) EXPECT_EQ(RunTidemill(dir_.Path(), args, false, true).err, err) << args[0];
-  EXPECT_EQ(testing::OwnerAndMode(theirs), "388 " + (self.starts_with("0:") ? std::string("65534:4321") : self));
+  EXPECT_EQ(testing::OwnerAndMode(theirs), "1468 " + (self.starts_with("0:") ? std::string("65534:4321") : self));
   EXPECT_EQ(dir_.Listing(), "in.abr locked secret.abr theirs.xml");
 }
 

@@ -112,10 +112,11 @@ std::string OwnerAndMode(const std::string& path) {
 }
 
 void SetOwnerAndMode(const std::string& path, unsigned mode, int owner, int group) {
-  ::chmod(path.c_str(), mode);
+  // The owner first: a change of owner clears the set-ID bits.
   if (::geteuid() == 0) {
     EXPECT_EQ(::chown(path.c_str(), owner, group), 0);
   }
+  ::chmod(path.c_str(), mode);
 }
 
 std::string ProcessOwner() { return std::to_string(::geteuid()) + ":" + std::to_string(::getegid()); }
