@@ -4,13 +4,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/Platform.h"
+
 namespace tidemill {
 namespace {
+
+using testing::SetEnvironment;
 
 // One pool serves loop after loop; where items fail, the lowest one's error comes back whatever
 // thread met it first, as one thread doing them in order would report.
@@ -36,6 +41,22 @@ TEST(WorkerPoolTest, ServesManyLoopsAndReportsTheLowestFailure) {
   int sum = 0;
   ParallelFor(10, 1, [&](std::size_t i) { sum += static_cast<int>(i); });
   EXPECT_EQ(sum, 45);
+}
+
+// Zero threads would leave nobody to do the work: only a whole number from 1 counts.
+TEST(ThreadsFromEnvironmentTest, AWholeNumberFromOneOrTheCores) {
+  const char* const before = std::getenv("TIDEMILL_THREADS");
+  const std::string kept = before != nullptr ? before : "";
+  SetEnvironment("TIDEMILL_THREADS", nullptr);
+  const unsigned cores = ThreadsFromEnvironment();
+  EXPECT_GE(cores, 1u);
+  for (const char* text : {"0", "", "many", "-3", "3x"}) {
+    SetEnvironment("TIDEMILL_THREADS", text);
+    EXPECT_EQ(ThreadsFromEnvironment(), cores) << text;
+  }
+  SetEnvironment("TIDEMILL_THREADS", "3");
+  EXPECT_EQ(ThreadsFromEnvironment(), 3u);
+  SetEnvironment("TIDEMILL_THREADS", before != nullptr ? kept.c_str() : nullptr);
 }
 
 }  // namespace

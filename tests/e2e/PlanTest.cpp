@@ -22,9 +22,10 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
 }
 
 TEST(PlanTest, EachConversionOfTheSamples) {
-  // The misspellings of a new user: a section without its s, a location and a key misspelt.
+  // The misspellings of a new user: a section without its s, a location (twice) and a key misspelt.
   const std::string kTypos =
-      "[Locations tms]\r\nOstbrug=\r\nOstburg=101\r\nVeldhoek=102\r\n[Parameters - tmsFile]\r\nQ.meting=discharge.tms\r\n"
+      "[Locations tms]\r\nOstbrug=\r\nOstburg=101\r\nOSTBURG=103\r\nVeldhoek=102\r\n[Parameters - tmsFile]\r\n"
+      "Q.meting=discharge.tms\r\n"
       "[Parameters - tmsFiles]\r\nH.meting=level.tms\r\n[Ostrand File System]\r\nRunSimpFle=run.sim\r\n";
   const std::string kKelTypos = "[Locations]\nNumberOfLocations=2\n1 KelLocation=Dam\n2 KelLocation=weir\n"
                                 "[Parameters]\nNumberOfParameters=1\n1 KelParameter=Oxygen\n";

@@ -45,10 +45,13 @@ TEST(OstrandDataEditServer, RewritesTheListedLinesOnly) {
       "* ID A Q NROFVALUES 1 VALUES 0\r\n\r\n  ID\tA Q  nrofvalues 2 values 0 0  \r\nID A q NROFVALUES 1 VALUES 5\n"
       "ID B Q NROFVALUES 2 VALUES 1\rID Str\xF6m Q NROFVALUES 1 VALUES 0\rid A Q NROFVALUES 0 VALUES";
   const std::string form = "not of the form ID object parameter NROFVALUES count VALUES values";
-  // Lines are read 1024 at a time: the first line past a batch, a malformed one in the next.
+  // Lines are read 1024 at a time: the first line past a batch, a malformed one in the next
+  // (the first of two is named).
   std::string batch;
   for (int i = 1; i <= 1024; ++i) batch += "*\r\n";
-  const std::string after = "ID D Q NROFVALUES 1 VALUES 0\r\n*\r\n*\r\n*\r\n*\r\nID E Q NROFVALUES 2 VALUES 1";
+  const std::string after =
+      "ID D Q NROFVALUES 1 VALUES 0\r\n*\r\n*\r\n*\r\n*\r\nID E Q NROFVALUES 2 VALUES 1\r\n"
+      "ID E Q NROFVALUES 3 VALUES 1";
   const std::pair<std::pair<std::string, Strings>, Strings> rows[] = {
       // Values as received; both lines of A Q; a later command for a pair wins; names in
       // Windows-1252 match their UTF-8 form.
