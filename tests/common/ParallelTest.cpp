@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -38,6 +39,10 @@ TEST(WorkerPoolTest, ServesManyLoopsAndReportsTheLowestFailure) {
   }
   // A loop of nothing, and one pool of one thread.
   pool.For(0, [](std::size_t) { ADD_FAILURE(); });
+  // More threads than cores would only take turns on them.
+  const unsigned cores = std::max(std::thread::hardware_concurrency(), 1u);
+  EXPECT_EQ(WorkerPool(1000).Threads(), cores);
+  EXPECT_EQ(WorkerPool(1).Threads(), 1u);
   int sum = 0;
   ParallelFor(10, 1, [&](std::size_t i) { sum += static_cast<int>(i); });
   EXPECT_EQ(sum, 45);
