@@ -68,4 +68,5 @@ void TableLookups::AddUnusedPlanLines() const {
     }
   }
 }
+
 }  // namespace tidemill

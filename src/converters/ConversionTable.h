@@ -1,4 +1,4 @@
-// The checks a conversion makes of its conversion table before it reads it.
+// A conversion's conversion table: the checks made before it is read, and its look-ups.
 #pragma once
 
 #include <cstdint>
@@ -44,4 +44,5 @@ class TableLookups {
   std::string table_;
   std::vector<std::pair<std::string, NoCaseMap<bool>>> used_;  // keys named, by section
 };
+
 }  // namespace tidemill
