@@ -61,7 +61,8 @@ struct WorkerPool::Loop {
 
 WorkerPool::WorkerPool(unsigned threads) {
   // More threads than cores would only take turns on them, each evicting the others' data.
-  const unsigned wanted = std::clamp(std::min(threads, std::max(std::thread::hardware_concurrency(), 1u)), 1u, kMostThreads);
+  const unsigned cores = std::max(std::thread::hardware_concurrency(), 1u);
+  const unsigned wanted = std::clamp(threads, 1u, std::min(cores, kMostThreads));
   // Reserved first, so that no started thread is lost to a growth that fails.
   helpers_.reserve(wanted - 1);
   try {

@@ -231,8 +231,7 @@ void WriteTmsFile(const std::string& path, const TmsContent& content, int32_t pa
 }
 
 // Has the run-simulation file named in the table take the period of the time axis.
-void UpdateRunSimpFile(const TmsContent& content, TableLookups& table) {
-  const TableEntry path = table.Read(kFileSystemSection, kRunSimpKey);
+void UpdateRunSimpFile(const TmsContent& content, const TableEntry& path) {
   if (path.value.empty()) {
     if (PlanMode) AddPlanLine("run-simulation file: left alone: " + path.whyEmpty);
     return;
@@ -316,6 +315,8 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     ReportMessage("No valid tms locations found.", kStyleCritical, "Error:", kLevelError);
     return false;
   }
+  // The run-simulation file follows the first parameter's TMS file.
+  const TableEntry runSimp = files.front().value.empty() ? TableEntry{} : table.Read(kFileSystemSection, kRunSimpKey);
   const bool apart = RunStep(kProcedure, [&] {
     RunFiles written;
     written.AddQXInput(inputFile);
@@ -323,11 +324,7 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
     for (const TableEntry& file : files) {
       if (!file.value.empty()) written.writes.push_back({file.value, "TMS file"});
     }
-    // The run-simulation file follows the first parameter's TMS file.
-    if (!files.front().value.empty()) {
-      const TableEntry runSimp = table.Read(kFileSystemSection, kRunSimpKey);
-      if (!runSimp.value.empty()) written.rewrites.push_back({runSimp.value, "run-simulation file"});
-    }
+    if (!runSimp.value.empty()) written.rewrites.push_back({runSimp.value, "run-simulation file"});
     CheckRunFiles(written);
   });
   if (!apart) return false;
@@ -342,7 +339,7 @@ bool ConvertXml2Tms(const std::string& inputFile, const std::string& conversionT
       continue;
     }
     WriteTmsFile(file.value, content, p, table);
-    if (p == 1) RunStep(kProcedure, [&] { UpdateRunSimpFile(content, table); });
+    if (p == 1) RunStep(kProcedure, [&] { UpdateRunSimpFile(content, runSimp); });
   }
   return true;
 }
